@@ -1,0 +1,278 @@
+#include "TestFiles.h"
+#include "app/UiStringLibrary.h"
+#include "catalogue/AppPaths.h"
+#include "catalogue/RecordingCatalogue.h"
+#include "catalogue/RecordingListModel.h"
+
+#include <gtest/gtest.h>
+
+using namespace drivora;
+
+namespace {
+
+class Catalogue : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UiStringLibrary::setSearchDirectory({}); // the catalogue beside the test program
+        ClearCatalogue();
+    }
+    void TearDown() override
+    {
+        UiStringLibrary::setSearchDirectory({});
+        ClearCatalogue();
+    }
+
+    static QStringList names(const std::vector<RecordingEntry> &entries)
+    {
+        QStringList out;
+        for (const RecordingEntry &e : entries)
+            out << e.fileName;
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(Catalogue, KindsAndLabels)
+{
+    struct Case {
+        const char *name;
+        bool added;
+        int kind;
+        const char *label;
+    } cases[] = {
+        {"REC_20230405_121314_0.AVI", true, KindNormal, "상시"},
+        {"EVT_20230405_121314_0.AVI", true, KindEvent, "이벤트"},
+        {"PRK_20230405_121314_0.AVI", true, KindParking, "주차상시"},
+        {"MDI_20230405_121314_0.AVI", true, KindParking, "주차모션"},
+        {"REC_20230405_121314_0.avi", true, KindNormal, "상시"}, // extension in any case
+        {"REC_20230405_121314_0_lpstart.avi", true, KindNormal, "상시"},
+        {"rec_20230405_121314_0.AVI", false, 0, ""}, // passes the grammar, no kind
+        {"Evt_20230405_121314_0.AVI", false, 0, ""},
+        {"REC_20230405_121314_0.MOV", false, 0, ""},
+    };
+    for (const Case &c : cases) {
+        ClearCatalogue();
+        const QString name = QString::fromUtf8(c.name);
+        EXPECT_EQ(AddRecording(QStringLiteral("/card/"), name), c.added) << c.name;
+        ASSERT_EQ(RecordingCatalogue::instance().count(), c.added ? 1 : 0) << c.name;
+        if (!c.added)
+            continue;
+        const RecordingEntry &e = RecordingCatalogue::instance().at(0);
+        EXPECT_EQ(e.kind, c.kind) << c.name;
+        EXPECT_EQ(e.kindLabel, QString::fromUtf8(c.label)) << c.name;
+        EXPECT_EQ(e.fileName, name);
+        EXPECT_EQ(e.fullPath, QStringLiteral("/card/") + name);
+        EXPECT_EQ(e.dateText, QStringLiteral("2023-04-05"));
+        EXPECT_EQ(e.timeText, QStringLiteral("12:13:14"));
+    }
+}
+
+TEST_F(Catalogue, NothingIsCataloguedWithoutTheInterfaceTexts)
+{
+    QTemporaryDir empty;
+    UiStringLibrary::setSearchDirectory(empty.path());
+    CardFolder card;
+    card.addAll({"REC_20230405_121314_0.AVI", "EVT_20230405_121314_0.AVI"});
+    EXPECT_FALSE(AddRecording(card.path(), QStringLiteral("REC_20230405_121314_0.AVI")));
+    EXPECT_TRUE(AddRecordingPath(card.path()));
+    EXPECT_EQ(RecordingCatalogue::instance().count(), 0);
+    EXPECT_TRUE(LoadUiString(133).isEmpty());
+
+    RecordingListModel list;
+    FillRecordingList(list, KindAll);
+    EXPECT_EQ(list.rowCount(), 0);
+    EXPECT_FALSE(list.verticalScrollEnabled());
+}
+
+TEST_F(Catalogue, ScansNestedFoldersAndSkipsOtherFiles)
+{
+    CardFolder card;
+    card.addAll({"DCIM/REC_20230405_121314_0.AVI", "DCIM/EVENT/EVT_20230405_121400_0.AVI",
+                 "DCIM/deep/er/PRK_20230406_010203_0.AVI", "setup.cfg", "DCIM/REC_20230405_121314_0.jpg",
+                 "DCIM/notes.txt", "MDI_20230405_121314_0_LPSTOP.AVI"});
+    QDir(card.path()).mkpath(QStringLiteral("empty/folder"));
+
+    EXPECT_TRUE(AddRecordingPath(card.path()));
+    const RecordingCatalogue &catalogue = RecordingCatalogue::instance();
+    ASSERT_EQ(catalogue.count(), 4);
+    QStringList paths;
+    for (const RecordingEntry &e : catalogue.entries())
+        paths << e.fullPath;
+    EXPECT_TRUE(paths.contains(card.path() + QStringLiteral("DCIM/deep/er/PRK_20230406_010203_0.AVI")));
+    EXPECT_TRUE(paths.contains(card.path() + QStringLiteral("MDI_20230405_121314_0_LPSTOP.AVI")));
+    EXPECT_EQ(CountKind(KindNormal), 1);
+    EXPECT_EQ(CountKind(KindEvent), 1);
+    EXPECT_EQ(CountKind(KindParking), 2);
+    EXPECT_EQ(CountKind(KindAll), 0) << "no entry is stored with the filter code";
+}
+
+TEST_F(Catalogue, DuplicatePathsAreSkipped)
+{
+    CardFolder card;
+    card.addAll({"REC_20230405_121314_0.AVI", "sub/EVT_20230405_121314_0.AVI"});
+    AddRecordingPath(card.path());
+    AddRecordingPath(card.path());
+    EXPECT_EQ(RecordingCatalogue::instance().count(), 2) << "the same folder scanned twice";
+
+    EXPECT_FALSE(AddRecordingFile(card.path() + QStringLiteral("REC_20230405_121314_0.AVI")));
+    EXPECT_EQ(RecordingCatalogue::instance().count(), 2);
+
+    // The comparison is exact: another spelling of the folder is another path.
+    QString noSlash = card.path();
+    noSlash.chop(1);
+    AddRecordingPath(noSlash);
+    EXPECT_EQ(RecordingCatalogue::instance().count(), 2) << "a folder path gains its separator";
+}
+
+TEST_F(Catalogue, SingleFilesAndPathsWithoutAFolder)
+{
+    CardFolder card;
+    const QString file = card.add(QStringLiteral("EVT_20230405_121314_0.AVI"));
+    struct Case {
+        QString path;
+        bool result;
+        int count;
+    } cases[] = {
+        {QStringLiteral("EVT_20230405_121314_0.AVI"), true, 0},  // no separator
+        {QStringLiteral("/EVT_20230405_121314_0.AVI"), true, 0}, // separator at position 0
+        {card.path() + QStringLiteral("notes.txt"), true, 0},
+        {file, true, 1},
+    };
+    for (const Case &c : cases) {
+        ClearCatalogue();
+        EXPECT_EQ(AddRecordingPath(c.path), c.result) << qPrintable(c.path);
+        EXPECT_EQ(RecordingCatalogue::instance().count(), c.count) << qPrintable(c.path);
+        ClearCatalogue();
+        if (!c.path.endsWith(QStringLiteral("notes.txt"))) {
+            AddRecordingFile(c.path);
+            EXPECT_EQ(RecordingCatalogue::instance().count(), c.count) << qPrintable(c.path);
+        }
+    }
+    // A file that is not on disk is still catalogued by its name.
+    ClearCatalogue();
+    EXPECT_TRUE(AddRecordingFile(QStringLiteral("/gone/REC_20230405_121314_0.AVI")));
+}
+
+TEST_F(Catalogue, ListIsSortedStablyAcrossDaysAndFiltered)
+{
+    const char *inOrderFound[] = {
+        "REC_20230406_080000_0.AVI", // later day, earlier time
+        "EVT_20230405_230000_0.AVI",
+        "MDI_20230405_120000_0.AVI", // same moment as the next two: keeps catalogue order
+        "REC_20230405_120000_0.AVI",
+        "PRK_20230405_120000_0.AVI",
+        "REC_20221231_235959_0.AVI",
+    };
+    for (const char *n : inOrderFound)
+        ASSERT_TRUE(AddRecording(QStringLiteral("/card/"), QString::fromUtf8(n)));
+
+    struct Case {
+        int filter;
+        QStringList expected;
+    } cases[] = {
+        {KindAll,
+         {"REC_20221231_235959_0.AVI", "MDI_20230405_120000_0.AVI", "REC_20230405_120000_0.AVI",
+          "PRK_20230405_120000_0.AVI", "EVT_20230405_230000_0.AVI", "REC_20230406_080000_0.AVI"}},
+        {KindNormal, {"REC_20221231_235959_0.AVI", "REC_20230405_120000_0.AVI", "REC_20230406_080000_0.AVI"}},
+        {KindEvent, {"EVT_20230405_230000_0.AVI"}},
+        {KindParking, {"MDI_20230405_120000_0.AVI", "PRK_20230405_120000_0.AVI"}},
+        {7, {}},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(names(FilteredSortedEntries(c.filter)), c.expected) << "filter " << c.filter;
+        RecordingListModel list;
+        list.setHeaders({"a", "b", "c", "d", "e", "f"});
+        EXPECT_TRUE(FillRecordingList(list, c.filter));
+        ASSERT_EQ(list.rowCount(), c.expected.size());
+        for (int row = 0; row < list.rowCount(); ++row) {
+            EXPECT_EQ(list.cell(row, RecordingListModel::NumberColumn), QString::number(row + 1));
+            EXPECT_EQ(list.rowFileName(row), c.expected.at(row));
+            EXPECT_EQ(list.rowPath(row), QStringLiteral("/card/") + c.expected.at(row));
+        }
+    }
+    // The kind column tells the two parking kinds apart.
+    RecordingListModel list;
+    FillRecordingList(list, KindParking);
+    EXPECT_EQ(list.cell(0, RecordingListModel::KindColumn), QStringLiteral("주차모션"));
+    EXPECT_EQ(list.cell(1, RecordingListModel::KindColumn), QStringLiteral("주차상시"));
+}
+
+TEST_F(Catalogue, ListMarkerAndScrollBar)
+{
+    auto addRecordings = [](int n) {
+        ClearCatalogue();
+        for (int i = 0; i < n; ++i)
+            AddRecording(QStringLiteral("/card/"),
+                         QStringLiteral("REC_20230405_12%1_0.AVI").arg(i, 4, 10, QLatin1Char('0')));
+    };
+    struct Case {
+        int rows;
+        bool maximised;
+        bool scrollEnabled;
+    } cases[] = {
+        {0, false, false}, {19, false, false}, {20, false, true},
+        {20, true, false}, {30, true, false},  {31, true, true},
+    };
+    for (const Case &c : cases) {
+        addRecordings(c.rows);
+        RecordingListModel list;
+        list.setParentMaximised(c.maximised);
+        FillRecordingList(list, KindAll);
+        EXPECT_EQ(list.verticalScrollEnabled(), c.scrollEnabled) << c.rows << " rows";
+        EXPECT_EQ(list.currentRow(), c.rows > 0 ? 0 : -1) << c.rows << " rows";
+    }
+
+    addRecordings(3);
+    RecordingListModel list;
+    FillRecordingList(list, KindAll);
+    list.setCurrentRow(2);
+    EXPECT_EQ(list.currentFileName(), QStringLiteral("REC_20230405_120002_0.AVI"));
+    list.setCurrentRow(7); // invalid: the old marker is cleared
+    EXPECT_EQ(list.currentRow(), -1);
+    EXPECT_TRUE(list.currentFileName().isEmpty());
+    EXPECT_EQ(list.findRow(QStringLiteral("rec_20230405_120001_0.avi")), 1);
+    EXPECT_EQ(list.findRow(QStringLiteral("nothing")), -1);
+    EXPECT_TRUE(list.rowPath(5).isEmpty());
+}
+
+TEST(ListRows, Colours)
+{
+    struct Case {
+        int row, current;
+        bool selected;
+        RowColours expected;
+    } cases[] = {
+        {0, -1, false, {QColor(180, 180, 180), QColor(70, 70, 70)}},
+        {1, -1, false, {QColor(180, 180, 180), QColor(50, 50, 50)}},
+        {1, -1, true, {QColor(20, 20, 20), QColor(128, 128, 0)}},
+        {2, 2, true, {QColor(200, 200, 200), QColor(0, 128, 128)}}, // the playing row wins
+        {2, 2, false, {QColor(200, 200, 200), QColor(0, 128, 128)}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ListRowColours(c.row, c.current, c.selected), c.expected) << c.row;
+}
+
+TEST(AppPaths, ProgramFolderFileSearchAndCaptureFolder)
+{
+    const QString appDir = GetAppDirectory();
+    EXPECT_FALSE(appDir.isEmpty());
+    EXPECT_FALSE(appDir.endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(FileExists(appDir + QStringLiteral("/Korean.strings")));
+
+    CardFolder card;
+    card.add(QStringLiteral("REC_20230405_121314_0.AVI"));
+    EXPECT_TRUE(FileExists(card.path() + QStringLiteral("REC_*.AVI")));
+    EXPECT_TRUE(FileExists(card.path() + QStringLiteral("REC_2023040?_121314_0.AVI")));
+    EXPECT_FALSE(FileExists(card.path() + QStringLiteral("EVT_*.AVI")));
+    EXPECT_FALSE(FileExists(card.path() + QStringLiteral("missing")));
+    EXPECT_FALSE(FileExists(QString()));
+
+    QTemporaryDir documents;
+    SetDocumentsFolderForTesting(documents.path() + QLatin1Char('/'));
+    const QString capture = GetCaptureFolder();
+    SetDocumentsFolderForTesting({});
+    EXPECT_EQ(capture, documents.path() + QStringLiteral("/CAM_CAPTURE"));
+    EXPECT_TRUE(QFileInfo(capture).isDir());
+}

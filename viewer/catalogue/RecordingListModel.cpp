@@ -1,0 +1,147 @@
+#include "RecordingListModel.h"
+
+namespace drivora {
+
+RowColours ListRowColours(int row, int currentRow, bool selected)
+{
+    if (row == currentRow)
+        return {QColor(200, 200, 200), QColor(0, 128, 128)};
+    if (selected)
+        return {QColor(20, 20, 20), QColor(128, 128, 0)};
+    return {QColor(180, 180, 180), row % 2 == 0 ? QColor(70, 70, 70) : QColor(50, 50, 50)};
+}
+
+RecordingListModel::RecordingListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+int RecordingListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int RecordingListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || m_headers.isEmpty() ? 0 : ColumnCount;
+}
+
+QVariant RecordingListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        return index.column() == KindColumn ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    case Qt::ForegroundRole:
+        return ListRowColours(index.row(), m_currentRow, false).text;
+    case Qt::BackgroundRole:
+        return ListRowColours(index.row(), m_currentRow, false).background;
+    default:
+        return {};
+    }
+}
+
+QVariant RecordingListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= m_headers.size())
+        return {};
+    return m_headers.at(section);
+}
+
+void RecordingListModel::setRows(std::vector<QStringList> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+QString RecordingListModel::cell(int row, int column) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return {};
+    const QStringList &r = m_rows[size_t(row)];
+    return column >= 0 && column < r.size() ? r.at(column) : QString();
+}
+
+void RecordingListModel::setHeaders(QStringList headers)
+{
+    beginResetModel();
+    m_headers = std::move(headers);
+    endResetModel();
+}
+
+void RecordingListModel::setCurrentRow(int row)
+{
+    if (row == m_currentRow)
+        return;
+    if (m_currentRow >= 0 && m_currentRow < rowCount()) {
+        const int old = m_currentRow;
+        m_currentRow = -1;
+        emit dataChanged(index(old, 0), index(old, ColumnCount - 1));
+        emit rowChanged(old);
+    }
+    if (row >= 0 && row < rowCount()) {
+        m_currentRow = row;
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+        emit rowChanged(row);
+    }
+}
+
+QString RecordingListModel::rowPath(int row) const
+{
+    const QString text = cell(row, PathColumn);
+    return text.size() < 4 ? QString() : text;
+}
+
+QString RecordingListModel::rowFileName(int row) const
+{
+    const QString text = cell(row, FileNameColumn);
+    return text.size() < 4 ? QString() : text;
+}
+
+QString RecordingListModel::currentFileName() const
+{
+    if (rowCount() > 0 && m_currentRow >= 0 && m_currentRow < rowCount())
+        return rowFileName(m_currentRow);
+    return {};
+}
+
+int RecordingListModel::findRow(const QString &fileName) const
+{
+    for (int row = 0; row < rowCount(); ++row)
+        if (cell(row, FileNameColumn).compare(fileName, Qt::CaseInsensitive) == 0)
+            return row;
+    return -1;
+}
+
+void RecordingListModel::updateScrollBar(bool parentMaximised)
+{
+    const int rows = rowCount();
+    const bool enabled = parentMaximised ? rows > kVisibleRowsMaximised : rows >= kVisibleRows;
+    if (enabled != m_scrollEnabled) {
+        m_scrollEnabled = enabled;
+        emit scrollBarChanged(enabled);
+    }
+}
+
+bool FillRecordingList(RecordingListModel &list, int filterKind)
+{
+    const std::vector<RecordingEntry> entries = FilteredSortedEntries(filterKind);
+    std::vector<QStringList> rows;
+    rows.reserve(entries.size());
+    for (size_t j = 0; j < entries.size(); ++j) {
+        const RecordingEntry &e = entries[j];
+        rows.push_back({QString::number(j + 1), e.dateText, e.timeText, e.kindLabel, e.fullPath, e.fileName});
+    }
+    list.setRows(std::move(rows));
+    // The marker moves to the first row unless it is there already.
+    if (list.currentRow() != 0) {
+        list.setCurrentRow(-1);
+        if (list.rowCount() > 0)
+            list.setCurrentRow(0);
+    }
+    list.updateScrollBar(list.parentMaximised());
+    return true;
+}
+
+} // namespace drivora
