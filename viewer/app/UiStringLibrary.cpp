@@ -29,6 +29,7 @@ struct SharedCatalogue {
     QString searchDirectory;
     FileIdentity identity;
     QHash<int, QByteArray> texts;
+    QHash<int, QString> decoded; // the same texts, decoded once
 };
 
 SharedCatalogue &shared()
@@ -100,6 +101,7 @@ void UiStringLibrary::setSearchDirectory(const QString &folder)
     c.searchDirectory = folder;
     c.identity = {};
     c.texts.clear();
+    c.decoded.clear();
 }
 
 bool UiStringLibrary::load()
@@ -107,13 +109,16 @@ bool UiStringLibrary::load()
     if (m_loaded)
         return true;
     SharedCatalogue &c = shared();
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.references > 0) { // already loaded by another holder: count it
+            ++c.references;
+            m_loaded = true;
+            return true;
+        }
+    }
     const QString path = catalogueFilePath();
     std::lock_guard lock(c.mutex);
-    if (c.references > 0) { // already loaded by another holder: count it
-        ++c.references;
-        m_loaded = true;
-        return true;
-    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -127,6 +132,17 @@ bool UiStringLibrary::load()
         if (file.error() != QFileDevice::NoError)
             return false;
         c.texts = parseCatalogue(data);
+        c.decoded.clear();
+        for (auto it = c.texts.cbegin(); it != c.texts.cend(); ++it) {
+            char buffer[kBufferSize];
+            const QByteArray &t = it.value();
+            qsizetype n = std::min<qsizetype>(t.size(), kBufferSize - 1);
+            if (n < t.size())
+                while (n > 0 && (quint8(t[n]) & 0xC0) == 0x80)
+                    --n;
+            std::memcpy(buffer, t.constData(), size_t(n));
+            c.decoded.insert(it.key(), QString::fromUtf8(buffer, n));
+        }
         c.identity = identity;
     }
     ++c.references;
@@ -159,9 +175,12 @@ int UiStringLibrary::loadString(int id, char *buffer, int bufferSize) const
 
 QString UiStringLibrary::text(int id) const
 {
-    char buffer[kBufferSize];
-    const int n = loadString(id, buffer, kBufferSize);
-    return QString::fromUtf8(buffer, n);
+    // What loadString gives through a 1024-byte buffer, decoded when loaded.
+    if (!m_loaded)
+        return {};
+    SharedCatalogue &c = shared();
+    std::lock_guard lock(c.mutex);
+    return c.decoded.value(id);
 }
 
 void UiStringLibrary::release()

@@ -1,21 +1,31 @@
 #include "RecordingCatalogue.h"
 
+#include "FolderScan.h"
 #include "app/UiStringLibrary.h"
 
 #include <QFile>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <array>
 
 namespace drivora {
 namespace {
 
 constexpr QChar kSeparator = QLatin1Char('/');
 
-bool upperEquals(QByteArrayView piece, const char *expected)
+// Compares the end or start of a name with an upper-case ASCII text, ignoring case.
+bool equalsUpper(QByteArrayView piece, QByteArrayView upper)
 {
-    return piece.toByteArray().toUpper() == expected;
+    if (piece.size() != upper.size())
+        return false;
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        char c = piece[i];
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        if (c != upper[i])
+            return false;
+    }
+    return true;
 }
 
 // Leading decimal digits of a piece, 0 when there are none.
@@ -30,21 +40,19 @@ uint16_t leadingNumber(QStringView piece)
     return uint16_t(value);
 }
 
-void scanFolder(const std::filesystem::path &folder, const QString &folderText)
+bool AddCheckedRecording(const QString &folder, const QString &name);
+
+void scanFolder(const QByteArray &folder, const QString &folderText)
 {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        const std::filesystem::directory_entry &item = *it;
-        const QString name = QFile::decodeName(item.path().filename().c_str());
-        std::error_code typeError;
-        // Linked folders are not followed: a link back up the tree would never end.
-        if (item.is_directory(typeError) && !item.is_symlink(typeError)) {
-            scanFolder(item.path(), folderText + name + kSeparator);
+    ForEachFolderItem(folder, [&](QByteArrayView name, bool isFolder) {
+        if (isFolder) {
+            QByteArray sub = folder;
+            sub.append(name).append('/');
+            scanFolder(sub, folderText + QString::fromUtf8(name) + kSeparator);
         } else if (IsRecordingFileName(name)) {
-            AddRecording(folderText, name);
+            AddCheckedRecording(folderText, QString::fromUtf8(name));
         }
-    }
+    });
 }
 
 } // namespace
@@ -63,9 +71,8 @@ int RecordingCatalogue::countKind(int kind) const
 
 bool RecordingCatalogue::append(RecordingEntry entry)
 {
-    if (m_paths.contains(entry.fullPath))
+    if (!m_paths.insert(entry.fullPath).second)
         return false;
-    m_paths.insert(entry.fullPath);
     m_entries.push_back(std::move(entry));
     return true;
 }
@@ -77,30 +84,41 @@ void RecordingCatalogue::clear()
     m_paths.clear();
 }
 
-bool IsRecordingFileName(const QString &name)
+bool IsRecordingFileName(QByteArrayView name)
 {
     // Lengths and positions count the bytes of the 8-bit name.
-    const QByteArray bytes = name.toUtf8();
-    const qsizetype n = bytes.size();
+    const qsizetype n = name.size();
     if (n != 25) {
         if (n < 32)
             return false;
-        if (!upperEquals(QByteArrayView(bytes).last(11), "_LPSTOP.AVI") &&
-            !upperEquals(QByteArrayView(bytes).last(12), "_LPSTART.AVI"))
+        if (!equalsUpper(name.last(11), "_LPSTOP.AVI") && !equalsUpper(name.last(12), "_LPSTART.AVI"))
             return false;
     }
-    const QByteArray prefix = bytes.first(4).toUpper();
-    if (prefix != "REC_" && prefix != "EVT_" && prefix != "PRK_" && prefix != "MDI_")
+    const QByteArrayView prefix = name.first(4);
+    if (!equalsUpper(prefix, "REC_") && !equalsUpper(prefix, "EVT_") && !equalsUpper(prefix, "PRK_") &&
+        !equalsUpper(prefix, "MDI_"))
         return false;
-    return upperEquals(QByteArrayView(bytes).last(4), ".AVI");
+    return equalsUpper(name.last(4), ".AVI");
+}
+
+bool IsRecordingFileName(const QString &name)
+{
+    return IsRecordingFileName(QByteArrayView(name.toUtf8()));
 }
 
 NameDateTime SplitNameDateTime(const QString &name)
 {
-    const QString s = name.leftJustified(19, QLatin1Char(' '));
+    const QStringView s(name);
+    auto piece = [&s](qsizetype from, qsizetype length) {
+        return from < s.size() ? s.sliced(from, std::min(length, s.size() - from)) : QStringView();
+    };
     NameDateTime result;
-    result.dateText = s.mid(4, 4) + QLatin1Char('-') + s.mid(8, 2) + QLatin1Char('-') + s.mid(10, 2);
-    result.timeText = s.mid(13, 2) + QLatin1Char(':') + s.mid(15, 2) + QLatin1Char(':') + s.mid(17, 2);
+    result.dateText.reserve(10);
+    result.dateText.append(piece(4, 4)).append(QLatin1Char('-')).append(piece(8, 2)).append(QLatin1Char('-'))
+        .append(piece(10, 2));
+    result.timeText.reserve(8);
+    result.timeText.append(piece(13, 2)).append(QLatin1Char(':')).append(piece(15, 2)).append(QLatin1Char(':'))
+        .append(piece(17, 2));
     return result;
 }
 
@@ -122,6 +140,13 @@ bool AddRecording(const QString &folder, const QString &name)
 {
     if (!IsRecordingFileName(name))
         return false;
+    return AddCheckedRecording(folder, name);
+}
+
+namespace {
+
+bool AddCheckedRecording(const QString &folder, const QString &name)
+{
     RecordingCatalogue &catalogue = RecordingCatalogue::instance();
     RecordingEntry entry;
     entry.fileName = name;
@@ -157,6 +182,8 @@ bool AddRecording(const QString &folder, const QString &name)
     return catalogue.append(std::move(entry));
 }
 
+} // namespace
+
 bool AddRecordingFile(const QString &path)
 {
     const qsizetype cut = path.lastIndexOf(kSeparator);
@@ -167,9 +194,7 @@ bool AddRecordingFile(const QString &path)
 
 bool AddRecordingPath(const QString &path)
 {
-    const std::filesystem::path native(QFile::encodeName(path).toStdString());
-    std::error_code ec;
-    if (std::filesystem::is_directory(native, ec)) {
+    if (IsFolder(path)) {
         QString folder = path;
         if (!folder.endsWith(kSeparator))
             folder += kSeparator;
@@ -177,7 +202,7 @@ bool AddRecordingPath(const QString &path)
         // load only counts a reference instead of reading the catalogue again.
         UiStringLibrary held;
         held.load();
-        scanFolder(native, folder);
+        scanFolder(QFile::encodeName(folder), folder);
         return true;
     }
     const qsizetype cut = path.lastIndexOf(kSeparator);
@@ -201,16 +226,32 @@ int CountKind(int kind)
 
 std::vector<RecordingEntry> FilteredSortedEntries(int filterKind)
 {
+    // Sort by date, then time, both without regard to case. The date and time
+    // texts have fixed lengths (10 and 8), so one case-folded key of both
+    // orders the same way.
+    struct Keyed {
+        std::array<char16_t, 18> key;
+        const RecordingEntry *entry;
+    };
+    auto fold = [](QStringView text, char16_t *out, qsizetype length) {
+        for (qsizetype i = 0; i < length; ++i)
+            out[i] = i < text.size() ? text[i].toCaseFolded().unicode() : u'\0';
+    };
+    std::vector<Keyed> keyed;
+    for (const RecordingEntry &e : RecordingCatalogue::instance().entries()) {
+        if (filterKind != KindAll && e.kind != filterKind)
+            continue;
+        Keyed k;
+        fold(e.dateText, k.key.data(), 10);
+        fold(e.timeText, k.key.data() + 10, 8);
+        k.entry = &e;
+        keyed.push_back(k);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) { return a.key < b.key; });
     std::vector<RecordingEntry> rows;
-    for (const RecordingEntry &e : RecordingCatalogue::instance().entries())
-        if (filterKind == KindAll || e.kind == filterKind)
-            rows.push_back(e);
-    std::stable_sort(rows.begin(), rows.end(), [](const RecordingEntry &a, const RecordingEntry &b) {
-        const int byDate = QString::compare(a.dateText, b.dateText, Qt::CaseInsensitive);
-        if (byDate != 0)
-            return byDate < 0;
-        return QString::compare(a.timeText, b.timeText, Qt::CaseInsensitive) < 0;
-    });
+    rows.reserve(keyed.size());
+    for (const Keyed &k : keyed)
+        rows.push_back(*k.entry);
     return rows;
 }
 

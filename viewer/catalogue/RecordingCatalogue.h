@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QSet>
 #include <QString>
 
 #include <cstdint>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace drivora {
@@ -41,7 +42,7 @@ public:
     int count() const { return int(m_entries.size()); }
     const RecordingEntry &at(int index) const { return m_entries.at(size_t(index)); }
     const std::vector<RecordingEntry> &entries() const { return m_entries; }
-    bool contains(const QString &fullPath) const { return m_paths.contains(fullPath); }
+    bool contains(const QString &fullPath) const { return m_paths.count(fullPath) != 0; }
     int countKind(int kind) const;
 
     // Appends the entry unless its full path is catalogued already.
@@ -49,8 +50,15 @@ public:
     void clear();
 
 private:
+    struct PathHash {
+        size_t operator()(const QString &s) const
+        {
+            return std::hash<std::u16string_view>()(
+                std::u16string_view(reinterpret_cast<const char16_t *>(s.constData()), size_t(s.size())));
+        }
+    };
     std::vector<RecordingEntry> m_entries;
-    QSet<QString> m_paths; // keeps the duplicate test linear in the scan
+    std::unordered_set<QString, PathHash> m_paths; // keeps the duplicate test linear in the scan
 };
 
 // A start time as the camera wrote it into a name. Day of week and
@@ -62,6 +70,7 @@ struct CalendarTime {
 
 // The file-name grammar on a bare name.
 bool IsRecordingFileName(const QString &name);
+bool IsRecordingFileName(QByteArrayView name); // the name's 8-bit bytes
 
 // folder ends with a separator. True if an entry was appended.
 bool AddRecording(const QString &folder, const QString &name);

@@ -48,7 +48,7 @@ QVariant RecordingListModel::headerData(int section, Qt::Orientation orientation
     return m_headers.at(section);
 }
 
-void RecordingListModel::setRows(std::vector<QStringList> rows)
+void RecordingListModel::setRows(std::vector<RecordingEntry> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
@@ -59,8 +59,23 @@ QString RecordingListModel::cell(int row, int column) const
 {
     if (row < 0 || row >= int(m_rows.size()))
         return {};
-    const QStringList &r = m_rows[size_t(row)];
-    return column >= 0 && column < r.size() ? r.at(column) : QString();
+    const RecordingEntry &e = m_rows[size_t(row)];
+    switch (column) {
+    case NumberColumn:
+        return QString::number(row + 1);
+    case DateColumn:
+        return e.dateText;
+    case TimeColumn:
+        return e.timeText;
+    case KindColumn:
+        return e.kindLabel;
+    case PathColumn:
+        return e.fullPath;
+    case FileNameColumn:
+        return e.fileName;
+    default:
+        return {};
+    }
 }
 
 void RecordingListModel::setHeaders(QStringList headers)
@@ -126,14 +141,7 @@ void RecordingListModel::updateScrollBar(bool parentMaximised)
 
 bool FillRecordingList(RecordingListModel &list, int filterKind)
 {
-    const std::vector<RecordingEntry> entries = FilteredSortedEntries(filterKind);
-    std::vector<QStringList> rows;
-    rows.reserve(entries.size());
-    for (size_t j = 0; j < entries.size(); ++j) {
-        const RecordingEntry &e = entries[j];
-        rows.push_back({QString::number(j + 1), e.dateText, e.timeText, e.kindLabel, e.fullPath, e.fileName});
-    }
-    list.setRows(std::move(rows));
+    list.setRows(FilteredSortedEntries(filterKind));
     // The marker moves to the first row unless it is there already.
     if (list.currentRow() != 0) {
         list.setCurrentRow(-1);

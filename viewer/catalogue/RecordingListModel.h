@@ -36,8 +36,8 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Replaces all rows. Rows are given as their six column texts.
-    void setRows(std::vector<QStringList> rows);
+    // Replaces all rows; row j is numbered j + 1.
+    void setRows(std::vector<RecordingEntry> rows);
     QString cell(int row, int column) const;
 
     // Column headers; an empty list means no columns (no interface texts).
@@ -65,7 +65,7 @@ signals:
     void scrollBarChanged(bool enabled);
 
 private:
-    std::vector<QStringList> m_rows;
+    std::vector<RecordingEntry> m_rows;
     QStringList m_headers;
     int m_currentRow = -1;
     int m_filterKind = KindAll;
