@@ -1,0 +1,148 @@
+#include "AnnexB.h"
+
+#include <cstring>
+
+namespace clipmux {
+
+size_t FindStartCode(const uint8_t *data, size_t size, size_t from)
+{
+    // Look for the 01 byte, then check the two zeros before it.
+    size_t i = from + 2;
+    while (i < size) {
+        const void *hit = std::memchr(data + i, 0x01, size - i);
+        if (!hit)
+            return size;
+        i = size_t(static_cast<const uint8_t *>(hit) - data);
+        if (data[i - 1] == 0 && data[i - 2] == 0)
+            return i - 2;
+        ++i;
+    }
+    return size;
+}
+
+void ForEachNalUnit(const uint8_t *data, size_t size, const std::function<void(NalSpan)> &visit)
+{
+    if (!data || size == 0)
+        return;
+    size_t begin = 0;
+    for (;;) {
+        const size_t code = FindStartCode(data, size, begin);
+        size_t end = code;
+        while (end > begin && data[end - 1] == 0)
+            --end; // trailing zeros are never part of a NAL unit
+        if (end > begin)
+            visit({data + begin, end - begin});
+        if (code == size)
+            return;
+        begin = code + 3;
+    }
+}
+
+NalSpan FirstNalUnit(const uint8_t *data, size_t size)
+{
+    NalSpan first;
+    bool found = false;
+    ForEachNalUnit(data, size, [&](NalSpan nal) {
+        if (!found) {
+            first = nal;
+            found = true;
+        }
+    });
+    return first;
+}
+
+void AnnexBToLengthPrefixed(const uint8_t *data, size_t size, std::vector<uint8_t> &out)
+{
+    out.clear();
+    out.reserve(size + 4);
+    ForEachNalUnit(data, size, [&out](NalSpan nal) {
+        const uint32_t n = uint32_t(nal.size);
+        const uint8_t length[4] = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+        out.insert(out.end(), length, length + 4);
+        out.insert(out.end(), nal.data, nal.data + nal.size);
+    });
+}
+
+namespace {
+
+// Bits of a NAL unit's payload, with emulation prevention bytes removed.
+class RbspBits {
+public:
+    explicit RbspBits(NalSpan nal) : m_data(nal.data), m_size(nal.size), m_pos(1) {}
+
+    int bit()
+    {
+        if (m_bit == 0) {
+            if (!nextByte())
+                return -1;
+        }
+        --m_bit;
+        return (m_current >> m_bit) & 1;
+    }
+    // Unsigned Exp-Golomb code; -1 when the data runs out or is too long.
+    long ue()
+    {
+        int zeros = 0;
+        for (;;) {
+            const int b = bit();
+            if (b < 0)
+                return -1;
+            if (b == 1)
+                break;
+            if (++zeros > 31)
+                return -1;
+        }
+        long value = 0;
+        for (int i = 0; i < zeros; ++i) {
+            const int b = bit();
+            if (b < 0)
+                return -1;
+            value = (value << 1) | b;
+        }
+        return (1L << zeros) - 1 + value;
+    }
+
+private:
+    bool nextByte()
+    {
+        if (m_pos >= m_size)
+            return false;
+        if (m_zeros >= 2 && m_data[m_pos] == 0x03) { // emulation prevention byte
+            m_zeros = 0;
+            if (++m_pos >= m_size)
+                return false;
+        }
+        m_current = m_data[m_pos++];
+        m_zeros = m_current == 0 ? m_zeros + 1 : 0;
+        m_bit = 8;
+        return true;
+    }
+
+    const uint8_t *m_data;
+    size_t m_size;
+    size_t m_pos;
+    uint8_t m_current = 0;
+    int m_bit = 0;
+    int m_zeros = 0;
+};
+
+} // namespace
+
+int SliceType(NalSpan nal)
+{
+    if (nal.size < 2)
+        return -1;
+    RbspBits bits(nal);
+    if (bits.ue() < 0) // first_mb_in_slice
+        return -1;
+    const long type = bits.ue();
+    return type >= 0 && type <= 9 ? int(type) : -1;
+}
+
+bool SliceStartsPicture(NalSpan nal)
+{
+    // first_mb_in_slice is the first code of the header: "1" means 0.
+    return nal.size < 2 || (nal.data[1] & 0x80) != 0;
+}
+
+} // namespace clipmux

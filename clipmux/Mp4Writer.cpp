@@ -1,0 +1,472 @@
+#include "Mp4Writer.h"
+
+#include "AnnexB.h"
+#include "Boxes.h"
+#include "SampleEntry.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace clipmux {
+namespace {
+
+// Buffered output with the writer's own count of the file position.
+class OutputFile final : public ByteSink {
+public:
+    ~OutputFile() override { close(); }
+
+    bool open(const char *name)
+    {
+        m_file = std::fopen(name, "wb+");
+        m_buffer.reserve(kBufferSize);
+        return m_file != nullptr;
+    }
+    void put(const uint8_t *data, size_t size) override
+    {
+        m_position += size;
+        if (m_buffer.size() + size > kBufferSize) {
+            flush();
+            if (size >= kBufferSize) { // large samples go straight to the file
+                if (m_file && std::fwrite(data, 1, size, m_file) != size)
+                    m_failed = true;
+                return;
+            }
+        }
+        m_buffer.insert(m_buffer.end(), data, data + size);
+    }
+    uint64_t written() const override { return m_position; }
+    uint64_t tell() const { return m_position; }
+
+    // Overwrites bytes already written, then returns to the end.
+    void patch(uint64_t offset, const uint8_t *data, size_t size)
+    {
+        flush();
+        if (!m_file || std::fseek(m_file, long(offset), SEEK_SET) != 0 || std::fwrite(data, 1, size, m_file) != size ||
+            std::fseek(m_file, 0, SEEK_END) != 0)
+            m_failed = true;
+    }
+    bool close()
+    {
+        if (!m_file)
+            return !m_failed;
+        flush();
+        if (std::fclose(m_file) != 0)
+            m_failed = true;
+        m_file = nullptr;
+        return !m_failed;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    static constexpr size_t kBufferSize = 1 << 20;
+    void flush()
+    {
+        if (!m_buffer.empty() && m_file && std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
+            m_failed = true;
+        m_buffer.clear();
+    }
+
+    std::FILE *m_file = nullptr;
+    std::vector<uint8_t> m_buffer;
+    uint64_t m_position = 0;
+    bool m_failed = false;
+};
+
+// A growable table that remembers when it could not grow.
+template <typename T> struct SampleTable {
+    std::vector<T> entries;
+    bool failed = false;
+    void add(const T &value)
+    {
+        if (failed)
+            return;
+        try {
+            entries.push_back(value);
+        } catch (const std::bad_alloc &) {
+            failed = true;
+        }
+    }
+};
+
+struct TimeToSample {
+    uint32_t count;
+    uint32_t delta;
+};
+
+enum class State { Closed, WaitingForKeyFrame, Writing, Stopped };
+
+constexpr uint32_t kMatrix[9] = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
+
+void writeMatrix(ByteSink &s)
+{
+    for (uint32_t v : kMatrix)
+        s.u32(v);
+}
+
+bool isKeyFrame(StreamKind kind, const uint8_t *data, size_t size)
+{
+    switch (kind) {
+    case StreamH264: {
+        const NalSpan first = FirstNalUnit(data, size);
+        return first.size > 0 && (first.data[0] & 0x1F) == 5; // IDR slice
+    }
+    case StreamMp4v: // I-VOP: vop_coding_type 0
+        return size >= 5 && data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] == 0xB6 && data[4] < 0x40;
+    case StreamH263: // picture coding type INTRA
+        return size >= 5 && (data[4] & 0x02) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+struct Mp4Writer {
+    std::mutex lock;
+    State state = State::Closed;
+    StreamKind kind = StreamH264;
+    uint32_t timeScale = 1000;
+    uint64_t sizeLimit = UINT32_MAX;
+    uint32_t creationTime = 0;
+    SampleEntry entry;
+    OutputFile out;
+    uint64_t mdatStart = 0;
+
+    SampleTable<TimeToSample> timeToSample;
+    SampleTable<uint32_t> syncSamples;
+    SampleTable<uint32_t> sampleSizes;
+    SampleTable<uint32_t> chunkOffsets;
+    uint32_t sampleCount = 0;
+    uint32_t lastDuration = 0;
+
+    struct {
+        std::vector<uint8_t> bytes;
+        uint64_t timeStamp = 0;
+        bool key = false;
+        bool present = false;
+    } pending;
+
+    bool tablesFailed() const
+    {
+        return timeToSample.failed || syncSamples.failed || sampleSizes.failed || chunkOffsets.failed;
+    }
+
+    // Stores the held-back unit with the given duration.
+    int storePending(uint32_t duration)
+    {
+        if (tablesFailed()) {
+            state = State::Stopped;
+            return Mp4OutOfMemory;
+        }
+        const uint64_t offset = out.tell();
+        if (offset + pending.bytes.size() > sizeLimit) {
+            state = State::Stopped;
+            return Mp4SizeLimit;
+        }
+        out.put(pending.bytes.data(), pending.bytes.size());
+        chunkOffsets.add(uint32_t(offset)); // every sample is a chunk of its own
+        sampleSizes.add(uint32_t(pending.bytes.size()));
+        if (duration != 0) {
+            auto &runs = timeToSample.entries;
+            if (!timeToSample.failed && !runs.empty() && runs.back().delta == duration)
+                ++runs.back().count;
+            else
+                timeToSample.add({1, duration});
+        }
+        ++sampleCount;
+        if (pending.key)
+            syncSamples.add(sampleCount);
+        lastDuration = duration;
+        pending.present = false;
+        return out.failed() ? Mp4WriteError : Mp4Ok;
+    }
+
+    uint64_t mediaDuration() const
+    {
+        uint64_t total = 0;
+        for (const TimeToSample &t : timeToSample.entries)
+            total += uint64_t(t.count) * t.delta;
+        return total;
+    }
+
+    void writeMoov(ByteSink &s)
+    {
+        const uint64_t media = mediaDuration();
+        const uint32_t mediaDuration32 = media > UINT32_MAX ? UINT32_MAX : uint32_t(media);
+        const uint64_t track = media * 1000 / timeScale; // in movie units (1000 per second)
+        const uint32_t trackDuration = track > UINT32_MAX ? UINT32_MAX : uint32_t(track);
+        const uint32_t n = sampleCount;
+
+        WriteBox(s, "moov", [&](ByteSink &moov) {
+            WriteFullBox(moov, "mvhd", 0, 0, [&](ByteSink &b) {
+                b.u32(creationTime);  // creation time
+                b.u32(creationTime);  // modification time
+                b.u32(1000);          // time scale
+                b.u32(trackDuration); // duration of the longest track
+                b.u32(0x00010000);    // rate 1.0
+                b.u16(0x0100);        // volume 1.0
+                b.zeros(10);          // reserved
+                writeMatrix(b);
+                b.zeros(24); // pre-defined
+                b.u32(2);    // next track ID
+            });
+            WriteBox(moov, "trak", [&](ByteSink &trak) {
+                WriteFullBox(trak, "tkhd", 0, 0x000001, [&](ByteSink &b) { // track enabled
+                    b.u32(creationTime);
+                    b.u32(creationTime);
+                    b.u32(1); // track ID
+                    b.u32(0); // reserved
+                    b.u32(trackDuration);
+                    b.zeros(8); // reserved
+                    b.u16(0);   // layer
+                    b.u16(0);   // alternate group
+                    b.u16(0);   // volume
+                    b.u16(0);   // reserved
+                    writeMatrix(b);
+                    b.u32(uint32_t(entry.width) << 16);  // width, 16.16
+                    b.u32(uint32_t(entry.height) << 16); // height, 16.16
+                });
+                WriteBox(trak, "mdia", [&](ByteSink &mdia) {
+                    WriteFullBox(mdia, "mdhd", 0, 0, [&](ByteSink &b) {
+                        b.u32(creationTime);
+                        b.u32(creationTime);
+                        b.u32(timeScale);
+                        b.u32(mediaDuration32);
+                        b.u16(0x55C4); // language "und"
+                        b.u16(0);      // pre-defined
+                    });
+                    WriteFullBox(mdia, "hdlr", 0, 0, [&](ByteSink &b) {
+                        static const char name[] = "Tessavonic Media Handler";
+                        b.u32(0); // pre-defined
+                        b.fourcc("vide");
+                        b.zeros(12); // reserved
+                        b.put(reinterpret_cast<const uint8_t *>(name), sizeof name); // with its zero byte
+                    });
+                    WriteBox(mdia, "minf", [&](ByteSink &minf) { writeMinf(minf, n); });
+                });
+            });
+        });
+    }
+
+    void writeMinf(ByteSink &minf, uint32_t n)
+    {
+        WriteFullBox(minf, "vmhd", 0, 0x000001, [](ByteSink &b) {
+            b.u16(0);    // graphics mode: copy
+            b.zeros(6);  // opcolor
+        });
+        WriteBox(minf, "dinf", [](ByteSink &dinf) {
+            WriteFullBox(dinf, "dref", 0, 0, [](ByteSink &dref) {
+                dref.u32(1); // entry count
+                WriteFullBox(dref, "url ", 0, 0x000001, [](ByteSink &) {}); // media data in this file
+            });
+        });
+        WriteBox(minf, "stbl", [&](ByteSink &stbl) {
+            WriteFullBox(stbl, "stsd", 0, 0, [&](ByteSink &b) {
+                b.u32(1); // entry count
+                WriteSampleEntry(b, entry);
+            });
+            WriteFullBox(stbl, "stts", 0, 0, [&](ByteSink &b) {
+                b.u32(uint32_t(timeToSample.entries.size()));
+                for (const TimeToSample &t : timeToSample.entries) {
+                    b.u32(t.count);
+                    b.u32(t.delta);
+                }
+            });
+            if (!syncSamples.entries.empty()) {
+                WriteFullBox(stbl, "stss", 0, 0, [&](ByteSink &b) {
+                    b.u32(uint32_t(syncSamples.entries.size()));
+                    for (uint32_t sample : syncSamples.entries)
+                        b.u32(sample);
+                });
+            }
+            // One sample per chunk throughout: the compacted table has one entry.
+            WriteFullBox(stbl, "stsc", 0, 0, [](ByteSink &b) {
+                b.u32(1); // entry count
+                b.u32(1); // first chunk
+                b.u32(1); // samples per chunk
+                b.u32(1); // sample description index
+            });
+            // Tables that failed to grow hold fewer entries; only what every
+            // table has is described.
+            const uint32_t described = std::min<uint32_t>(
+                n, uint32_t(std::min(sampleSizes.entries.size(), chunkOffsets.entries.size())));
+            WriteFullBox(stbl, "stsz", 0, 0, [&](ByteSink &b) {
+                b.u32(0); // sizes follow
+                b.u32(described);
+                for (uint32_t i = 0; i < described; ++i)
+                    b.u32(sampleSizes.entries[i]);
+            });
+            WriteFullBox(stbl, "stco", 0, 0, [&](ByteSink &b) {
+                b.u32(described);
+                for (uint32_t i = 0; i < described; ++i)
+                    b.u32(chunkOffsets.entries[i]);
+            });
+        });
+    }
+};
+
+uint32_t Mp4TimeFromUnix(int64_t unixSeconds)
+{
+    constexpr int64_t kSeconds1904To1970 = 2082844800;
+    if (unixSeconds < 365 * 86400) // 1970 or earlier
+        return 0;
+    return uint32_t(uint64_t(unixSeconds + kSeconds1904To1970));
+}
+
+Mp4Writer *Mp4FileOpenWr(const char *fileName, const Mp4WrConfig &config)
+{
+    if (!fileName || std::strlen(fileName) == 0 || std::strlen(fileName) >= 511)
+        return nullptr;
+    if (config.videoKind < StreamH264 || config.videoKind > StreamH263)
+        return nullptr;
+    if (config.videoTimeScale <= 0 || config.width < 1 || config.width > 65535 || config.height < 1 ||
+        config.height > 65535 || config.decoderConfigSize < 0 ||
+        (config.decoderConfigSize > 0 && !config.decoderConfig))
+        return nullptr;
+
+    auto *w = new (std::nothrow) Mp4Writer;
+    if (!w)
+        return nullptr;
+    w->kind = StreamKind(config.videoKind);
+    w->timeScale = uint32_t(config.videoTimeScale);
+    w->sizeLimit = config.sizeLimit == 0 ? UINT32_MAX : config.sizeLimit;
+    w->creationTime = Mp4TimeFromUnix(int64_t(std::time(nullptr)));
+    w->entry.kind = w->kind;
+    w->entry.width = uint16_t(config.width);
+    w->entry.height = uint16_t(config.height);
+
+    const uint8_t *cfg = config.decoderConfig;
+    const size_t cfgSize = size_t(config.decoderConfigSize);
+    if (w->kind == StreamH264) {
+        size_t droppedSps = 0, droppedPps = 0, droppedLong = 0;
+        ForEachNalUnit(cfg, cfgSize, [&](NalSpan nal) {
+            const int type = nal.data[0] & 0x1F;
+            if (type != 7 && type != 8)
+                return;
+            if (nal.size > 0xFFFF) {
+                ++droppedLong;
+                return;
+            }
+            auto &table = type == 7 ? w->entry.sps : w->entry.pps;
+            if (table.size() >= (type == 7 ? kMaxSps : kMaxPps)) {
+                ++(type == 7 ? droppedSps : droppedPps);
+                return;
+            }
+            table.emplace_back(nal.data, nal.data + nal.size);
+        });
+        if (droppedSps)
+            std::printf("warning: %zu SPS beyond the first %zu dropped\n", droppedSps, kMaxSps);
+        if (droppedPps)
+            std::printf("warning: %zu PPS beyond the first %zu dropped\n", droppedPps, kMaxPps);
+        if (droppedLong)
+            std::printf("warning: %zu parameter sets longer than 65535 bytes dropped\n", droppedLong);
+    } else if (w->kind == StreamMp4v && cfgSize > 0) {
+        w->entry.decoderSpecificInfo.assign(cfg, cfg + cfgSize);
+    }
+
+    if (!w->out.open(fileName)) {
+        delete w;
+        return nullptr;
+    }
+    // "ftyp": 3GPP release 4.
+    WriteBox(w->out, "ftyp", [](ByteSink &b) {
+        b.fourcc("3gp4");      // major brand
+        b.u32(0x00000200);     // minor version
+        b.fourcc("3gp4");      // compatible brands
+        b.u32(0);
+        b.u32(0);
+    });
+    w->state = State::WaitingForKeyFrame;
+    w->mdatStart = w->out.tell();
+    w->out.u32(0); // size, patched at close
+    w->out.fourcc("mdat");
+    return w;
+}
+
+int Mp4FileWriteSample(Mp4Writer *w, const uint8_t *data, size_t size, uint64_t timeStamp)
+{
+    if (!w)
+        return Mp4NoVideoTrack;
+    std::lock_guard guard(w->lock);
+    if (w->state == State::Closed || w->state == State::Stopped)
+        return Mp4Ok;
+    if (w->pending.present) {
+        if (timeStamp <= w->pending.timeStamp)
+            return Mp4TimeNotIncreasing;
+        const uint64_t duration = timeStamp - w->pending.timeStamp;
+        if (duration > UINT32_MAX)
+            return Mp4TimeNotIncreasing;
+        if (const int r = w->storePending(uint32_t(duration)); r != Mp4Ok)
+            return r;
+    }
+    const bool key = isKeyFrame(w->kind, data, size);
+    if (w->state == State::WaitingForKeyFrame) {
+        if (!key)
+            return Mp4Ok;
+        w->state = State::Writing;
+    }
+    // Hold the unit back. H.264 samples carry a 4-byte length in place of
+    // each start code; the other kinds are stored as read.
+    try {
+        if (w->kind == StreamH264)
+            AnnexBToLengthPrefixed(data, size, w->pending.bytes);
+        else
+            w->pending.bytes.assign(data, data + size);
+    } catch (const std::bad_alloc &) {
+        w->state = State::Stopped;
+        return Mp4OutOfMemory;
+    }
+    if (w->pending.bytes.size() > UINT32_MAX)
+        return Mp4TooLarge;
+    w->pending.timeStamp = timeStamp;
+    w->pending.key = key;
+    w->pending.present = true;
+    return Mp4Ok;
+}
+
+int Mp4FileWriteEnd(Mp4Writer *w, uint64_t endTimeStamp)
+{
+    if (!w)
+        return Mp4NoVideoTrack;
+    std::lock_guard guard(w->lock);
+    if (w->state != State::Writing || !w->pending.present)
+        return Mp4Ok;
+    if (endTimeStamp <= w->pending.timeStamp || endTimeStamp - w->pending.timeStamp > UINT32_MAX)
+        return Mp4TimeNotIncreasing;
+    return w->storePending(uint32_t(endTimeStamp - w->pending.timeStamp));
+}
+
+uint32_t Mp4FileSampleCount(const Mp4Writer *w)
+{
+    return w ? w->sampleCount : 0;
+}
+
+int Mp4FileCloseWr(Mp4Writer *w)
+{
+    if (!w)
+        return Mp4Ok;
+    int result = Mp4Ok;
+    {
+        std::lock_guard guard(w->lock);
+        if (w->state == State::Writing && w->pending.present && w->sampleCount > 0)
+            w->storePending(w->lastDuration);
+        const uint64_t mdatEnd = w->out.tell();
+        w->writeMoov(w->out);
+        const uint64_t mdatSize = mdatEnd - w->mdatStart;
+        const uint8_t size[4] = {uint8_t(mdatSize >> 24), uint8_t(mdatSize >> 16), uint8_t(mdatSize >> 8),
+                                 uint8_t(mdatSize)};
+        w->out.patch(w->mdatStart, size, 4);
+        if (!w->out.close())
+            result = Mp4WriteError;
+        w->state = State::Closed;
+    }
+    delete w;
+    return result;
+}
+
+} // namespace clipmux
