@@ -1,0 +1,300 @@
+// The clipmux program end to end: command line, messages, exit status, and
+// files made from real encoder output that FFmpeg must decode exactly like the
+// raw stream.
+#include "Mp4Parse.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+using namespace clipmux::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string output;
+};
+
+Result Shell(const std::string &command)
+{
+    Result r;
+    std::FILE *p = ::popen((command + " 2>&1").c_str(), "r");
+    if (!p)
+        return r;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), p)) > 0)
+        r.output.append(buffer.data(), n);
+    const int status = ::pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string Quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+class Clipmux : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() /
+                ("clipmux-e2e-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string path(const std::string &name) const { return (m_dir / name).string(); }
+
+    Result clipmux(const std::string &args) const
+    {
+        return Shell("cd " + Quote(m_dir.string()) + " && " + Quote(CLIPMUX_PROGRAM) + " " + args);
+    }
+
+    void write(const std::string &name, const Bytes &data) const
+    {
+        std::FILE *f = std::fopen(path(name).c_str(), "wb");
+        std::fwrite(data.data(), 1, data.size(), f);
+        std::fclose(f);
+    }
+
+    // Frame checksums of a file as FFmpeg decodes it.
+    std::vector<std::string> frameChecksums(const std::string &input, const std::string &format,
+                                            bool strict) const
+    {
+        const std::string cmd = "ffmpeg -nostdin -v error " +
+                                std::string(strict ? "-xerror -err_detect explode " : "") +
+                                (format.empty() ? "" : "-f " + format + " ") + "-i " + Quote(input) +
+                                " -map 0:v -fps_mode passthrough -f framemd5 -";
+        const Result r = Shell(cmd);
+        EXPECT_EQ(r.exitCode, 0) << cmd << "\n" << r.output;
+        std::vector<std::string> sums;
+        for (const std::string &line : Lines(r.output))
+            if (line[0] != '#')
+                sums.push_back(line.substr(line.rfind(',') + 1));
+        return sums;
+    }
+
+    // Muxes the raw stream and checks the result against decoding the raw
+    // stream: the same frames, constant durations, key flags on the key frames.
+    void checkMuxed(const std::string &raw, const std::string &rawFormat, int width, int height, int delta,
+                    const char *entryType)
+    {
+        const Result r = clipmux(Quote(raw) + " " + std::to_string(width) + " " + std::to_string(height) + " " +
+                                 std::to_string(delta));
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        const std::string out = path(raw.substr(0, raw.rfind('.')) + ".3gp");
+        ASSERT_TRUE(fs::exists(out));
+        EXPECT_EQ(Lines(r.output).back(), fs::path(out).filename().string() + " file created!!");
+
+        const std::vector<std::string> expected = frameChecksums(path(raw), rawFormat, false);
+        const std::vector<std::string> got = frameChecksums(out, "", true);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(got, expected) << "every frame decodes as from the raw stream";
+
+        const Bytes file = ReadFile(out);
+        bool found = false;
+        Find(file, std::string("moov/trak/mdia/minf/stbl/stsd/") + entryType, &found);
+        EXPECT_TRUE(found) << entryType;
+
+        const Result packets = Shell("ffprobe -v error -select_streams v -show_entries packet=duration,flags -of "
+                                   "csv=p=0 " + Quote(out));
+        const Result frames = Shell("ffprobe -v error -f " + rawFormat +
+                                  " -show_entries frame=key_frame -of csv=p=0 " + Quote(path(raw)));
+        const std::vector<std::string> packetLines = Lines(packets.output), frameLines = Lines(frames.output);
+        ASSERT_EQ(packetLines.size(), expected.size());
+        ASSERT_EQ(frameLines.size(), expected.size());
+        for (size_t i = 0; i < packetLines.size(); ++i) {
+            const std::string &p = packetLines[i];
+            EXPECT_EQ(p.substr(0, p.find(',')), std::to_string(delta)) << "packet " << i;
+            const bool key = p.find('K') != std::string::npos;
+            EXPECT_EQ(key, frameLines[i].rfind("1", 0) == 0) << "key flag of packet " << i;
+        }
+    }
+
+    fs::path m_dir;
+};
+
+} // namespace
+
+TEST_F(Clipmux, CommandLineErrors)
+{
+    write("in.264", {0, 0, 0, 1, 0x67, 0x42, 0, 0x1E});
+    const std::string banner = "clipmux: raw H.264 / H.263 / MPEG-4 visual to 3gp file converter";
+    struct Case {
+        const char *what;
+        std::string args;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"three arguments", "in.264 1 2",
+         {banner, "Usage: " + std::string(CLIPMUX_PROGRAM) + " [input] [width] [height] [delta]",
+          "ex) clipmux bitstream.mpg 640 480 100"}},
+        {"missing input", "nothing.264 176 144 40", {banner, "fail to open nothing.264"}},
+        {"width 0", "in.264 0 144 40", {banner, "width and height must be whole numbers from 1 to 65535 (got 0 x 144)"}},
+        {"height too large", "in.264 176 65536 40",
+         {banner, "width and height must be whole numbers from 1 to 65535 (got 176 x 65536)"}},
+        {"width not a number", "in.264 abc 144 40",
+         {banner, "width and height must be whole numbers from 1 to 65535 (got abc x 144)"}},
+        {"delta 0", "in.264 176 144 0", {banner, "delta must be a whole number of milliseconds above 0 (got 0)"}},
+        {"negative delta", "in.264 176 144 -40",
+         {banner, "delta must be a whole number of milliseconds above 0 (got -40)"}},
+    };
+    for (const Case &c : cases) {
+        const Result r = clipmux(c.args);
+        EXPECT_EQ(r.exitCode, 255) << c.what;
+        EXPECT_EQ(Lines(r.output), c.lines) << c.what;
+        EXPECT_FALSE(fs::exists(path("in.3gp"))) << c.what;
+    }
+}
+
+TEST_F(Clipmux, OutputNames)
+{
+    const Bytes h263 = {0, 0, 0x80, 0x02, 0x08, 1, 2, 3};
+    fs::create_directories(path("a.b"));
+    write("clip", h263);
+    write("a.b/c", h263);
+    write("movie.H264", h263);
+    write("x.3gp", h263);
+    struct Case {
+        const char *what;
+        std::string input;
+        int exitCode;
+        std::string output;
+    } cases[] = {
+        {"no dot", "clip", 0, "clip.3gp"},
+        {"the last dot is in a folder name", "a.b/c", 0, "a.3gp"},
+        {"the extension test is case-sensitive: MPEG-4 visual", "movie.H264", 0, "movie.3gp"},
+        {"the output would overwrite the input", "x.3gp", 255, ""},
+    };
+    for (const Case &c : cases) {
+        const Result r = clipmux(Quote(c.input) + " 176 144 100");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.what << "\n" << r.output;
+        if (!c.output.empty()) {
+            EXPECT_EQ(Lines(r.output).back(), c.output + " file created!!") << c.what;
+            EXPECT_TRUE(fs::exists(path(c.output))) << c.what;
+        }
+    }
+    bool found = false;
+    Find(ReadFile(path("movie.3gp")), "moov/trak/mdia/minf/stbl/stsd/mp4v", &found);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ReadFile(path("x.3gp")), h263) << "the input is untouched";
+
+    // An output name that would not fit 255 characters is refused.
+    std::string deep = "d";
+    while (deep.size() < 240)
+        deep += "/" + std::string(40, 'x');
+    fs::create_directories(path(deep));
+    write(deep + "/" + std::string(20, 'n') + ".263", h263);
+    const Result r = clipmux(Quote(deep + "/" + std::string(20, 'n') + ".263") + " 176 144 100");
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.output.find("output name too long"), std::string::npos) << r.output;
+}
+
+TEST_F(Clipmux, PrintsEachAccessUnitSize)
+{
+    // SPS, PPS, IDR slice, P slice, with three-byte codes after the first.
+    write("s.264", {0, 0, 0, 1, 0x67, 0x42, 0, 0x1E, 0xAB, 0, 0, 1, 0x68, 0xCE, 0x38, 0x80, 0, 0, 1, 0x65, 0x88, 0x84,
+                    0, 0, 1, 0x41, 0x9A, 0x21});
+    const Result r = clipmux("s.264 176 144 40");
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<std::string> lines = Lines(r.output);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "7");
+    EXPECT_EQ(lines[2], "7");
+    EXPECT_EQ(lines[3], "s.3gp file created!!");
+    const Bytes f = ReadFile(path("s.3gp"));
+    const Box stts = Find(f, "moov/trak/mdia/minf/stbl/stts");
+    EXPECT_EQ(Table(f, stts, 8), (std::vector<uint32_t>{2, 40}));
+}
+
+TEST_F(Clipmux, X264ThroughGStreamer)
+{
+    struct Case {
+        const char *name;
+        const char *options;
+    } cases[] = {
+        {"single.264", "aud=true"},
+        {"slices.264", "aud=true option-string=slices=4"},
+    };
+    for (const Case &c : cases) {
+        const std::string cmd =
+            "gst-launch-1.0 -q videotestsrc num-buffers=40 pattern=ball ! "
+            "video/x-raw,width=320,height=240,framerate=25/1 ! x264enc bframes=0 key-int-max=12 "
+            "speed-preset=ultrafast " + std::string(c.options) +
+            " ! video/x-h264,stream-format=byte-stream ! filesink location=" + Quote(path(c.name));
+        ASSERT_EQ(Shell(cmd).exitCode, 0) << cmd;
+        SCOPED_TRACE(c.name);
+        checkMuxed(c.name, "h264", 320, 240, 40, "avc1");
+    }
+}
+
+TEST_F(Clipmux, FFmpegEncoders)
+{
+    struct Case {
+        const char *name;
+        const char *encode;
+        const char *format;
+        int width, height, delta;
+        const char *entry;
+    } cases[] = {
+        {"ff.264", "-s 320x240 -c:v libx264 -bf 0 -g 10 -f h264", "h264", 320, 240, 40, "avc1"},
+        {"ff.263", "-s 176x144 -c:v h263 -g 10 -f h263", "h263", 176, 144, 40, "s263"},
+        {"ff.m4v", "-s 320x240 -c:v mpeg4 -g 10 -f m4v", "m4v", 320, 240, 40, "mp4v"},
+    };
+    for (const Case &c : cases) {
+        const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=rate=25 -t 2 " +
+                                std::string(c.encode) + " " + Quote(path(c.name));
+        ASSERT_EQ(Shell(cmd).exitCode, 0) << cmd;
+        SCOPED_TRACE(c.name);
+        checkMuxed(c.name, c.format, c.width, c.height, c.delta, c.entry);
+    }
+}
+
+TEST_F(Clipmux, IntraPicturesLargerThanTheOldBuffer)
+{
+    // Lossless pictures of noise: each far above 153,600 bytes.
+    const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i "
+                            "\"nullsrc=s=640x480:r=25,geq=lum='random(1)*255':cb=128:cr=128\" -frames:v 4 "
+                            "-c:v libx264 -qp 0 -bf 0 -g 2 -f h264 " + Quote(path("big.264"));
+    ASSERT_EQ(Shell(cmd).exitCode, 0) << cmd;
+    checkMuxed("big.264", "h264", 640, 480, 40, "avc1");
+    const Bytes f = ReadFile(path("big.3gp"));
+    const std::vector<uint32_t> sizes = Table(f, Find(f, "moov/trak/mdia/minf/stbl/stsz"), 12);
+    ASSERT_EQ(sizes.size(), 4u);
+    EXPECT_GT(*std::max_element(sizes.begin(), sizes.end()), 153600u);
+}
+
+TEST_F(Clipmux, StreamsWithBSlicesAreRefused)
+{
+    const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 1 "
+                            "-c:v libx264 -bf 2 -f h264 " + Quote(path("b.264"));
+    ASSERT_EQ(Shell(cmd).exitCode, 0) << cmd;
+    const Result r = clipmux("b.264 320 240 40");
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.output.find("B slices are not supported"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(path("b.3gp")));
+}
