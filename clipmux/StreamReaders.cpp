@@ -33,15 +33,18 @@ ElementaryInput::ElementaryInput(std::FILE *file, size_t maxUnit) : m_file(file)
 
 size_t ElementaryInput::ensure(size_t n)
 {
+    if (m_end - m_pos >= n || m_eof)
+        return m_end - m_pos;
+    if (m_pos + n > m_buffer.size()) {
+        // No room after the position: keep only what is not read yet, and
+        // grow the buffer when one piece needs more than it holds.
+        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+        if (n > m_buffer.size())
+            m_buffer.resize(std::max({n, m_buffer.size() * 2, kBlock}));
+    }
     while (m_end - m_pos < n && !m_eof) {
-        if (m_pos > 0) { // keep only what is not read yet
-            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
-            m_end -= m_pos;
-            m_pos = 0;
-        }
-        const size_t want = std::max(n, kBlock);
-        if (m_buffer.size() < want)
-            m_buffer.resize(std::max(want, m_buffer.size() * 2));
         const size_t got = m_file ? std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file) : 0;
         m_end += got;
         if (got == 0) {
@@ -61,7 +64,7 @@ bool H264Reader::peek(NalSpan &nal)
         // Find the start code of the next unit, keeping two bytes of each
         // block in case a start code straddles blocks.
         for (;;) {
-            const size_t avail = m_in.ensure(kBlock);
+            const size_t avail = m_in.ensure(3);
             if (avail < 3) {
                 m_in.advance(avail);
                 return false;
@@ -75,14 +78,20 @@ bool H264Reader::peek(NalSpan &nal)
         }
         // Find where it ends: the next start code or the end of the file.
         size_t scanned = 0;
+        size_t avail = m_in.ensure(1);
         for (;;) {
-            const size_t avail = m_in.ensure(scanned + kBlock);
             const size_t code = FindStartCode(m_in.data(), avail, scanned);
-            if (code < avail || avail < scanned + kBlock) { // found, or the end of the file
+            if (code < avail) {
                 m_consumed = code;
                 break;
             }
-            scanned = avail - 2;
+            const size_t before = avail;
+            avail = m_in.ensure(before + 1);
+            if (avail == before) { // the end of the file
+                m_consumed = avail;
+                break;
+            }
+            scanned = before >= 2 ? before - 2 : 0;
             if (scanned > m_in.maxUnit()) {
                 m_status = ReadStatus::TooLarge;
                 return false;
@@ -168,7 +177,7 @@ size_t readUntil(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &sta
 {
     out.clear();
     status = ReadStatus::Ok;
-    size_t avail = in.ensure(kBlock);
+    size_t avail = in.ensure(1);
     if (avail == 0) {
         if (in.readError())
             status = ReadStatus::ReadError;
@@ -205,7 +214,7 @@ size_t readUntil(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &sta
             status = ReadStatus::TooLarge;
             return 0;
         }
-        avail = in.ensure(before + kBlock);
+        avail = in.ensure(before + 1);
         if (avail == before) { // the end of the file: the rest is the unit
             if (in.readError()) {
                 status = ReadStatus::ReadError;

@@ -17,6 +17,8 @@ packages=(
   ffmpeg
   # virtual display, reports
   xvfb xauth poppler-utils
+  # benchmarks
+  time
 )
 
 missing=()
