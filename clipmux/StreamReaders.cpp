@@ -38,7 +38,8 @@ size_t ElementaryInput::ensure(size_t n)
     if (m_pos + n > m_buffer.size()) {
         // No room after the position: keep only what is not read yet, and
         // grow the buffer when one piece needs more than it holds.
-        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+        if (m_end > m_pos)
+            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
         m_end -= m_pos;
         m_pos = 0;
         if (n > m_buffer.size())
