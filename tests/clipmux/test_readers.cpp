@@ -16,7 +16,8 @@ struct MemoryFile {
     explicit MemoryFile(const Bytes &data)
     {
         file = std::tmpfile();
-        std::fwrite(data.data(), 1, data.size(), file);
+        if (!data.empty())
+            std::fwrite(data.data(), 1, data.size(), file);
         std::rewind(file);
     }
     ~MemoryFile() { std::fclose(file); }

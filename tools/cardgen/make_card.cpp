@@ -1,0 +1,136 @@
+// make-card: writes a memory card folder with recordings of every kind, as
+// the KVR-2650 camera would, for demonstrations and tests.
+//
+//   make-card FOLDER [--small]
+//
+// --small makes short, low-resolution recordings (for tests).
+
+#include "Drive.h"
+#include "Recording.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+using namespace cardgen;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Local time of the camera (Korea, UTC+9) from a recording's name.
+std::time_t utcOfName(const std::string &name)
+{
+    std::tm t{};
+    t.tm_year = std::stoi(name.substr(4, 4)) - 1900;
+    t.tm_mon = std::stoi(name.substr(8, 2)) - 1;
+    t.tm_mday = std::stoi(name.substr(10, 2));
+    t.tm_hour = std::stoi(name.substr(13, 2));
+    t.tm_min = std::stoi(name.substr(15, 2));
+    t.tm_sec = std::stoi(name.substr(17, 2));
+    return timegm(&t) - 9 * 3600;
+}
+
+bool writeText(const fs::path &path, const std::string &text)
+{
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--small") != 0) || argc > 3) {
+        std::fprintf(stderr, "usage: %s FOLDER [--small]\n", argv[0]);
+        return 2;
+    }
+    const fs::path card = argv[1];
+    const bool small = argc == 3;
+    std::error_code ec;
+    fs::create_directories(card, ec);
+    if (ec) {
+        std::fprintf(stderr, "cannot create %s: %s\n", card.c_str(), ec.message().c_str());
+        return 1;
+    }
+
+    const Drive drive;
+    const double arrival = drive.durationSeconds();
+    struct Item {
+        const char *folder;
+        const char *name;
+        Motion motion;
+        double driveSeconds; // where the recording starts in the drive
+        Sound sound;
+        bool rear;
+        double impact, knock;
+        int coldStart;
+        double outageFrom, outageTo;
+    } items[] = {
+        {"DRIVE", "REC_20240315_081500_0.AVI", Motion::Driving, 0, Sound::Aac, true, -1, -1, 3, -1, -1},
+        {"DRIVE", "REC_20240315_081530_0.AVI", Motion::Driving, 30, Sound::Aac, true, -1, -1, 0, -1, -1},
+        {"EVENT", "EVT_20240315_081612_0.AVI", Motion::Driving, 72, Sound::Aac, true, 12.4, -1, 0, -1, -1},
+        {"DRIVE", "REC_20240315_081700_0.AVI", Motion::Driving, 120, Sound::Aac, true, -1, -1, 0, 8, 14},
+        {"DRIVE", "REC_20240315_082000_0.AVI", Motion::Driving, 300, Sound::Aac, true, -1, -1, 0, -1, -1},
+        {"DRIVE", "REC_20240315_082500_0_LPSTOP.AVI", Motion::Driving, arrival - 28, Sound::Aac, true, -1, -1, 0,
+         -1, -1},
+        {"PARKING", "PRK_20240315_082600_0_LPSTART.AVI", Motion::Parked, 0, Sound::Pcm, true, -1, -1, 0, -1, -1},
+        {"PARKING", "PRK_20240315_093000_0.AVI", Motion::Parked, 0, Sound::None, false, -1, -1, 0, -1, -1},
+        {"PARKING", "MDI_20240315_101512_0.AVI", Motion::Parked, 0, Sound::Pcm, true, -1, 9.0, 0, -1, -1},
+    };
+    for (const Item &item : items) {
+        RecordingSpec spec;
+        spec.fileName = item.name;
+        spec.sound = item.sound;
+        if (small) {
+            spec.width = 320;
+            spec.height = 180;
+            spec.rearWidth = item.rear ? 160 : 0;
+            spec.rearHeight = item.rear ? 90 : 0;
+            spec.fps = 15;
+            spec.videoKbps = 300;
+        } else if (!item.rear) {
+            spec.rearWidth = spec.rearHeight = 0;
+        }
+        spec.stretch.motion = item.motion;
+        spec.stretch.startSeconds = item.driveSeconds;
+        spec.stretch.seconds = small ? 4 : 20;
+        spec.stretch.startUtc = utcOfName(item.name);
+        spec.stretch.impactAtSeconds = small && item.impact >= 0 ? 2.0 : item.impact;
+        spec.stretch.knockAtSeconds = small && item.knock >= 0 ? 2.0 : item.knock;
+        spec.stretch.coldStartFixes = item.coldStart;
+        spec.stretch.outageFrom = small && item.outageFrom >= 0 ? 1 : item.outageFrom;
+        spec.stretch.outageTo = small && item.outageTo >= 0 ? 2 : item.outageTo;
+        fs::create_directories(card / item.folder);
+        const fs::path path = card / item.folder / item.name;
+        std::printf("writing %s\n", path.c_str());
+        std::fflush(stdout);
+        if (!WriteRecording(path.string(), spec, drive))
+            return 1;
+    }
+
+    // The camera's own settings, as its settings dialog writes them (CR LF).
+    const std::string setup = "Product Name            : KVR2650\r\n"
+                              "H/W Version             : V1.0.0\r\n"
+                              "S/W Version             : V0.0.6\r\n"
+                              "Acc Trigger Level       : 3\r\n"
+                              "REC Video Qulity        : 3\r\n"
+                              "REC Audio Enable        : 1\r\n"
+                              "SPK Vol                 : 3\r\n"
+                              "Video Channles          : 2\r\n"
+                              "Parking Mode Select     : 1\r\n"
+                              "Parking Mode Time       : 0\r\n"
+                              "Car Battery Volt        : 0\r\n"
+                              "Battery CutOff Volt     : 3\r\n"
+                              "Power Off Timer         : 2\r\n"
+                              "LCD Off Time            : 1\r\n";
+    if (!writeText(card / "setup.cfg", setup) || !writeText(card / "time.cfg", "24/03/15\r\n08/10/00\r\n")) {
+        std::fprintf(stderr, "cannot write the settings files\n");
+        return 1;
+    }
+    return 0;
+}
