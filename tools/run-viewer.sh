@@ -9,7 +9,10 @@ bash "$root/tools/build.sh"
 build="${BUILD_DIR:-$root/build}"
 card="$root/demo-card"
 if [ ! -f "$card/.complete" ]; then
-  bash "$root/tools/make-demo-card.sh" "$card"
+  echo "Making the demo card (once)..."
+  rm -rf "$card"
+  "$build/bin/make-card" "$card"
+  touch "$card/.complete"
 fi
 mkdir -p "$root/out"
 if [ -n "${DISPLAY:-}" ]; then

@@ -103,7 +103,7 @@ std::vector<AccessUnit> EncodeTestPicture(const std::string &label, int width, i
                                           int kbps, const char *pattern)
 {
     const std::string file = tempPath("video.264");
-    const int font = std::max(10, height / 20);
+    const int font = 16; // the overlay scales it with the picture width
     const std::string cmd =
         "gst-launch-1.0 -q videotestsrc pattern=" + std::string(pattern) + " num-buffers=" + std::to_string(frames) +
         " ! video/x-raw,format=I420,width=" + std::to_string(width) + ",height=" + std::to_string(height) +

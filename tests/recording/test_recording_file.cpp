@@ -1,0 +1,280 @@
+// Recording files as the generator writes them, read back through the
+// stream parser's record interface; damaged copies end cleanly.
+#include "cardgen/AviWriter.h"
+#include "cardgen/Recording.h"
+#include "catalogue/Telemetry.h"
+#include "playback/RecordingFile.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace drivora;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> ReadBytes(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+struct ReadBack {
+    std::vector<cardgen::TelemetryRecord> records;
+    int32_t last = 0;
+};
+
+ReadBack ReadAll(RecordingFile &file)
+{
+    ReadBack out;
+    for (int guard = 0; guard < 1000000; ++guard) {
+        uint8_t buffer[kRecordBufferSize] = {};
+        uint32_t size = kRecordBufferSize, stamp = 0;
+        out.last = file.GetNextRecord(buffer, &size, &stamp);
+        if (out.last != kRecordCopied)
+            break;
+        out.records.push_back({stamp, std::string(reinterpret_cast<char *>(buffer), size)});
+    }
+    return out;
+}
+
+// One small recording of each shape, made once for all tests.
+class Recordings : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        const cardgen::Drive drive;
+        struct Shape {
+            const char *name;
+            int rear;
+            cardgen::Sound sound;
+        } shapes[] = {{"two.avi", 160, cardgen::Sound::Aac},
+                      {"front.avi", 0, cardgen::Sound::Pcm},
+                      {"silent.avi", 160, cardgen::Sound::None}};
+        for (const Shape &s : shapes) {
+            cardgen::RecordingSpec spec;
+            spec.fileName = "EVT_20240315_081612_0.AVI";
+            spec.width = 320;
+            spec.height = 180;
+            spec.rearWidth = s.rear;
+            spec.rearHeight = s.rear ? 90 : 0;
+            spec.fps = 10;
+            spec.videoKbps = 200;
+            spec.sound = s.sound;
+            spec.stretch.seconds = 3;
+            spec.stretch.startSeconds = 40;
+            spec.stretch.startUtc = 1710454572;
+            spec.stretch.impactAtSeconds = 1.5;
+            spec.stretch.coldStartFixes = 1;
+            std::vector<cardgen::TelemetryRecord> written;
+            ASSERT_TRUE(cardgen::WriteRecording(path(s.name), spec, drive, &written));
+            s_written[s.name] = written;
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static std::string path(const std::string &name) { return s_dir->filePath(QString::fromStdString(name)).toStdString(); }
+
+    static QTemporaryDir *s_dir;
+    static std::map<std::string, std::vector<cardgen::TelemetryRecord>> s_written;
+};
+QTemporaryDir *Recordings::s_dir = nullptr;
+std::map<std::string, std::vector<cardgen::TelemetryRecord>> Recordings::s_written;
+
+} // namespace
+
+TEST_F(Recordings, EveryRecordComesBackInOrderWithItsStamp)
+{
+    for (const char *name : {"two.avi", "front.avi", "silent.avi"}) {
+        RecordingFile file;
+        ASSERT_TRUE(file.open(QString::fromStdString(path(name)))) << qPrintable(file.errorString());
+        const ReadBack back = ReadAll(file);
+        EXPECT_EQ(back.last, kNoMoreRecords) << name;
+        const auto &written = s_written[name];
+        ASSERT_EQ(back.records.size(), written.size()) << name;
+        EXPECT_EQ(written.size(), 30u + 3u) << "10 Hz samples and 1 Hz fixes for 3 s";
+        for (size_t i = 0; i < written.size(); ++i) {
+            EXPECT_EQ(back.records[i].stampMs, written[i].stampMs) << name << " record " << i;
+            EXPECT_EQ(back.records[i].text, written[i].text) << name << " record " << i;
+        }
+        EXPECT_EQ(ReadAll(file).last, kNoMoreRecords) << "stays at the end";
+    }
+}
+
+TEST_F(Recordings, StreamHeaders)
+{
+    struct Case {
+        const char *name;
+        int video, audio;
+        uint16_t formatTag;
+    } cases[] = {{"two.avi", 2, 1, 0x00FF}, {"front.avi", 1, 1, 1}, {"silent.avi", 2, 0, 0}};
+    for (const Case &c : cases) {
+        RecordingFile file;
+        ASSERT_TRUE(file.open(QString::fromStdString(path(c.name))));
+        EXPECT_EQ(file.videoStreamCount(), c.video) << c.name;
+        EXPECT_EQ(file.audioStreamCount(), c.audio) << c.name;
+        const auto &streams = file.streams();
+        EXPECT_EQ(streams.front().type, "vids");
+        EXPECT_EQ(streams.front().handler, "H264");
+        EXPECT_EQ(streams.front().width, 320u);
+        EXPECT_EQ(streams.front().length, 30u);
+        EXPECT_EQ(streams.back().type, "txts") << "telemetry last";
+        if (c.audio) {
+            EXPECT_EQ(streams[size_t(c.video)].formatTag, c.formatTag) << c.name;
+        }
+    }
+}
+
+TEST_F(Recordings, DrainFillsTheTracks)
+{
+    struct Parser : IStreamParserFilter {
+        RecordingFile file;
+        IStreamRecordSource *QueryRecordSource() override { return &file; }
+    } parser;
+    ASSERT_TRUE(parser.file.open(QString::fromStdString(path("two.avi"))));
+    DrainTelemetry(&parser);
+    ASSERT_EQ(GpsTrack().size(), 3u);
+    ASSERT_EQ(GSensorTrack().size(), 30u);
+    EXPECT_EQ(GpsTrack().at(0).valid, 0) << "cold start: no position yet";
+    EXPECT_EQ(GpsTrack().at(1).valid, 1);
+    double speed = 0;
+    float lat = 0, lon = 0;
+    EXPECT_TRUE(GetSpeedAt(1000, speed));
+    EXPECT_GT(speed, 10.0);
+    EXPECT_LT(speed, 80.0);
+    EXPECT_TRUE(GetPositionAt(1000, lat, lon));
+    EXPECT_NEAR(lat, 37.5, 0.05) << "Seoul, Gangnam";
+    EXPECT_NEAR(lon, 127.03, 0.05);
+    // The impact at 1.5 s stands out of the samples around it.
+    float x, y, z, xBefore, yy, zz;
+    ASSERT_TRUE(GetAccelAt(1500, x, y, z));
+    ASSERT_TRUE(GetAccelAt(1000, xBefore, yy, zz));
+    EXPECT_GT(x, 0.06f);
+    EXPECT_LT(std::fabs(xBefore), 0.02f);
+    EXPECT_NEAR(zz, 0.032f, 0.004f) << "1 g of gravity";
+    GpsTrack().clear();
+    GSensorTrack().clear();
+}
+
+TEST_F(Recordings, DamagedFilesEndCleanly)
+{
+    const std::vector<uint8_t> good = ReadBytes(path("two.avi"));
+    const auto &written = s_written["two.avi"];
+    QTemporaryDir dir;
+    const std::string damaged = dir.filePath(QStringLiteral("damaged.avi")).toStdString();
+
+    const uint8_t movi[] = {'m', 'o', 'v', 'i'};
+    const size_t moviAt = size_t(std::search(good.begin(), good.end(), std::begin(movi), std::end(movi)) - good.begin());
+    const uint8_t idx1[] = {'i', 'd', 'x', '1'};
+    const size_t indexAt = size_t(std::find_end(good.begin(), good.end(), std::begin(idx1), std::end(idx1)) - good.begin());
+    struct Case {
+        const char *what;
+        size_t keep; // bytes kept from the start
+        bool opens;
+    } cases[] = {
+        {"empty", 0, false},
+        {"only the RIFF header", 12, false},
+        {"cut inside the stream headers", 300, false},
+        {"cut before the media data", moviAt - 8, false},
+        {"media data that holds nothing yet", moviAt + 4, true},
+        {"cut in the middle of the media data", good.size() / 2, true},
+        {"cut just before the index", indexAt, true},
+        {"cut inside the index", indexAt + 8 + 16 * 10, true},
+        {"cut at the last index entry", good.size() - 8, true},
+    };
+    for (const Case &c : cases) {
+        WriteBytes(damaged, std::vector<uint8_t>(good.begin(), good.begin() + long(std::min(c.keep, good.size()))));
+        RecordingFile file;
+        ASSERT_EQ(file.open(QString::fromStdString(damaged)), c.opens) << c.what;
+        if (!c.opens) {
+            EXPECT_FALSE(file.errorString().isEmpty()) << c.what;
+            uint8_t buffer[kRecordBufferSize] = {};
+            uint32_t size = kRecordBufferSize, stamp = 0;
+            EXPECT_NE(file.GetNextRecord(buffer, &size, &stamp), kRecordCopied) << c.what;
+            continue;
+        }
+        const ReadBack back = ReadAll(file);
+        EXPECT_EQ(back.last, kNoMoreRecords) << c.what;
+        ASSERT_LE(back.records.size(), written.size()) << c.what;
+        for (size_t i = 0; i < back.records.size(); ++i)
+            EXPECT_EQ(back.records[i].text, written[i].text) << c.what << " record " << i;
+        if (c.keep >= indexAt) {
+            EXPECT_EQ(back.records.size(), written.size()) << c.what << ": all records are in the media data";
+        } else if (c.keep > good.size() / 2) {
+            EXPECT_GE(back.records.size(), written.size() / 3) << c.what;
+        }
+    }
+
+    // Not a recording at all.
+    WriteBytes(damaged, std::vector<uint8_t>(5000, 'x'));
+    RecordingFile file;
+    EXPECT_FALSE(file.open(QString::fromStdString(damaged)));
+    EXPECT_FALSE(file.open(QStringLiteral("/nonexistent/file.avi")));
+
+    // Random damage anywhere: whatever comes back, reading ends.
+    std::mt19937 random(5);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint8_t> bytes = good;
+        const int flips = 1 + int(random() % 20);
+        for (int i = 0; i < flips; ++i)
+            bytes[random() % bytes.size()] = uint8_t(random());
+        if (round % 3 == 0)
+            bytes.resize(random() % bytes.size());
+        WriteBytes(damaged, bytes);
+        RecordingFile f;
+        if (f.open(QString::fromStdString(damaged))) {
+            EXPECT_NE(ReadAll(f).last, kRecordCopied) << "round " << round;
+        }
+    }
+}
+
+TEST(RecordingLayout, TelemetryChunks)
+{
+    // A record chunk is the stamp (32 bits, little endian) and the record;
+    // the stream opens with a "GAB2" header chunk that is no record.
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("t.avi")).toStdString();
+    cardgen::AviWriter avi;
+    cardgen::AviStream video;
+    video.type = cardgen::AviStream::Video;
+    video.width = 16;
+    video.height = 16;
+    cardgen::AviStream telemetry;
+    telemetry.type = cardgen::AviStream::Telemetry;
+    telemetry.name = "telemetry";
+    ASSERT_TRUE(avi.open(path, {video, telemetry}));
+    const uint8_t frame[3] = {0, 0, 1};
+    avi.writeChunk(0, frame, 3, true);
+    const std::string longRecord(2000, 'G');
+    avi.writeRecord(1, 0x01020304, std::string("M\x00\x7F\xFF", 4));
+    avi.writeRecord(1, 7, longRecord);
+    avi.writeRecord(1, 8, "");
+    ASSERT_TRUE(avi.close());
+
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const uint8_t expected[] = {'0', '1', 't', 'x', 8, 0, 0, 0, 4, 3, 2, 1, 'M', 0, 0x7F, 0xFF};
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), std::begin(expected), std::end(expected)), bytes.end());
+
+    RecordingFile file;
+    ASSERT_TRUE(file.open(QString::fromStdString(path)));
+    const ReadBack back = ReadAll(file);
+    ASSERT_EQ(back.records.size(), 3u);
+    EXPECT_EQ(back.records[0].stampMs, 0x01020304u);
+    EXPECT_EQ(back.records[0].text, std::string("M\x00\x7F\xFF", 4)) << "zero bytes inside a record are kept";
+    EXPECT_EQ(back.records[1].text, longRecord.substr(0, 1023)) << "cut to the buffer, zero-terminated";
+    EXPECT_EQ(back.records[2].text, "");
+}

@@ -1,0 +1,280 @@
+#include "RecordingFile.h"
+
+#include <QFile>
+
+#include <cstring>
+
+namespace drivora {
+namespace {
+
+constexpr uint32_t kMaxHeaderList = 1 << 20; // stream headers are small
+constexpr uint32_t kMaxStreams = 100;        // chunk ids carry two digits
+
+uint32_t le32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const uint8_t *p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+bool is(const uint8_t *p, const char *id)
+{
+    return std::memcmp(p, id, 4) == 0;
+}
+uint64_t padded(uint32_t size)
+{
+    return uint64_t(size) + (size & 1);
+}
+
+} // namespace
+
+RecordingFile::~RecordingFile()
+{
+    close();
+}
+
+void RecordingFile::close()
+{
+    if (m_file)
+        std::fclose(m_file);
+    m_file = nullptr;
+    m_streams.clear();
+    m_records.clear();
+    m_next = 0;
+    m_telemetryStream = -1;
+    m_moviStart = m_moviEnd = 0;
+}
+
+bool RecordingFile::fail(const QString &message)
+{
+    close();
+    m_error = message;
+    return false;
+}
+
+bool RecordingFile::readAt(uint64_t offset, void *data, size_t size)
+{
+    if (!m_file || offset > m_fileSize || size > m_fileSize - offset)
+        return false;
+    if (::fseeko(m_file, off_t(offset), SEEK_SET) != 0)
+        return false;
+    return std::fread(data, 1, size, m_file) == size;
+}
+
+int RecordingFile::videoStreamCount() const
+{
+    int n = 0;
+    for (const RecordingStream &s : m_streams)
+        n += s.type == "vids";
+    return n;
+}
+
+int RecordingFile::audioStreamCount() const
+{
+    int n = 0;
+    for (const RecordingStream &s : m_streams)
+        n += s.type == "auds";
+    return n;
+}
+
+bool RecordingFile::open(const QString &path)
+{
+    close();
+    m_error.clear();
+    m_file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!m_file)
+        return fail(QStringLiteral("cannot open %1").arg(path));
+    if (::fseeko(m_file, 0, SEEK_END) != 0)
+        return fail(QStringLiteral("cannot read %1").arg(path));
+    m_fileSize = uint64_t(::ftello(m_file));
+
+    uint8_t head[12];
+    if (!readAt(0, head, sizeof head) || !is(head, "RIFF") || !is(head + 8, "AVI "))
+        return fail(QStringLiteral("not a recording (no AVI header): %1").arg(path));
+    // A truncated file declares more than it holds.
+    m_riffEnd = std::min<uint64_t>(8 + uint64_t(le32(head + 4)), m_fileSize);
+
+    bool haveHeaders = false;
+    uint64_t indexAt = 0;
+    uint32_t indexSize = 0;
+    uint64_t at = 12;
+    while (at + 8 <= m_riffEnd) {
+        uint8_t chunk[12];
+        if (!readAt(at, chunk, 8))
+            break;
+        const uint32_t size = le32(chunk + 4);
+        const uint64_t dataAt = at + 8;
+        const uint64_t available = m_riffEnd - dataAt;
+        if (is(chunk, "LIST") && size >= 4 && readAt(dataAt, chunk + 8, 4)) {
+            if (is(chunk + 8, "hdrl") && !haveHeaders) {
+                if (size > kMaxHeaderList || size > available)
+                    return fail(QStringLiteral("damaged stream headers: %1").arg(path));
+                if (!parseHeaderList(dataAt + 4, size - 4))
+                    return fail(QStringLiteral("damaged stream headers: %1").arg(path));
+                haveHeaders = true;
+            } else if (is(chunk + 8, "movi") && m_moviStart == 0) {
+                m_moviStart = dataAt;
+                m_moviEnd = dataAt + std::min<uint64_t>(size, available);
+            }
+        } else if (is(chunk, "idx1") && size <= available) {
+            indexAt = dataAt; // a cut index is incomplete: the media data is scanned instead
+            indexSize = size;
+        }
+        if (size > available)
+            break; // the last chunk is cut off
+        at = dataAt + padded(size);
+    }
+    if (!haveHeaders)
+        return fail(QStringLiteral("damaged recording (no stream headers): %1").arg(path));
+    if (m_moviStart == 0)
+        return fail(QStringLiteral("damaged recording (no media data): %1").arg(path));
+
+    if (m_telemetryStream >= 0) {
+        if (indexSize >= 16)
+            readIndex(indexAt, indexSize);
+        if (m_records.empty())
+            scanMovi(); // no index, as in a recording cut short
+    }
+    return true;
+}
+
+bool RecordingFile::parseHeaderList(uint64_t offset, uint32_t size)
+{
+    std::vector<uint8_t> list(size);
+    if (!readAt(offset, list.data(), size))
+        return false;
+    const uint8_t *p = list.data();
+    const uint8_t *end = p + size;
+    // Children of "hdrl": "avih", then one "strl" list per stream.
+    while (end - p >= 8) {
+        const uint32_t childSize = le32(p + 4);
+        if (childSize > uint64_t(end - p - 8))
+            return false;
+        if (is(p, "LIST") && childSize >= 4 && is(p + 8, "strl")) {
+            if (m_streams.size() >= kMaxStreams)
+                return false;
+            RecordingStream stream;
+            const uint8_t *q = p + 12;
+            const uint8_t *qend = p + 8 + childSize;
+            while (qend - q >= 8) {
+                const uint32_t n = le32(q + 4);
+                if (n > uint64_t(qend - q - 8))
+                    break;
+                const uint8_t *d = q + 8;
+                if (is(q, "strh") && n >= 36) {
+                    stream.type.assign(reinterpret_cast<const char *>(d), 4);
+                    stream.handler.assign(reinterpret_cast<const char *>(d + 4), 4);
+                    stream.length = le32(d + 32);
+                } else if (is(q, "strf")) {
+                    if (stream.type == "vids" && n >= 16) {
+                        stream.width = le32(d + 4);
+                        stream.height = le32(d + 8);
+                    } else if (stream.type == "auds" && n >= 2) {
+                        stream.formatTag = le16(d);
+                    }
+                } else if (is(q, "strn")) {
+                    stream.name.assign(reinterpret_cast<const char *>(d), strnlen(reinterpret_cast<const char *>(d), n));
+                }
+                q = d + std::min<uint64_t>(padded(n), uint64_t(qend - d));
+            }
+            if (stream.type == "txts" && m_telemetryStream < 0)
+                m_telemetryStream = int(m_streams.size());
+            m_streams.push_back(stream);
+        }
+        p += 8 + std::min<uint64_t>(padded(childSize), uint64_t(end - p - 8));
+    }
+    return !m_streams.empty();
+}
+
+bool RecordingFile::isTelemetryChunk(const char id[4]) const
+{
+    return m_telemetryStream >= 0 && id[0] == char('0' + m_telemetryStream / 10) &&
+           id[1] == char('0' + m_telemetryStream % 10) && id[2] == 't' && id[3] == 'x';
+}
+
+void RecordingFile::readIndex(uint64_t offset, uint32_t size)
+{
+    std::vector<uint8_t> index(size - size % 16);
+    if (!readAt(offset, index.data(), index.size()))
+        return;
+    // Offsets count from the "movi" type; some writers give file offsets.
+    bool relative = true;
+    bool decided = false;
+    for (size_t i = 0; i + 16 <= index.size(); i += 16) {
+        const uint8_t *e = index.data() + i;
+        if (!isTelemetryChunk(reinterpret_cast<const char *>(e)))
+            continue;
+        const uint32_t chunkOffset = le32(e + 8);
+        const uint32_t chunkSize = le32(e + 12);
+        uint8_t header[8];
+        if (!decided) {
+            if (readAt(m_moviStart + chunkOffset, header, 8) && std::memcmp(header, e, 4) == 0)
+                relative = true;
+            else if (readAt(chunkOffset, header, 8) && std::memcmp(header, e, 4) == 0)
+                relative = false;
+            else
+                continue;
+            decided = true;
+        }
+        const uint64_t dataAt = (relative ? m_moviStart : 0) + uint64_t(chunkOffset) + 8;
+        if (dataAt > m_fileSize || chunkSize > m_fileSize - dataAt)
+            continue; // points past the end: a damaged entry
+        m_records.push_back({dataAt, chunkSize});
+    }
+}
+
+void RecordingFile::scanMovi()
+{
+    uint64_t at = m_moviStart + 4;
+    while (at + 8 <= m_moviEnd) {
+        uint8_t header[12];
+        if (!readAt(at, header, 8))
+            break;
+        const uint32_t size = le32(header + 4);
+        if (is(header, "LIST")) { // a "rec " group: look inside
+            at += 12;
+            continue;
+        }
+        if (size > m_moviEnd - at - 8)
+            break; // cut off
+        if (isTelemetryChunk(reinterpret_cast<const char *>(header)))
+            m_records.push_back({at + 8, size});
+        at += 8 + padded(size);
+    }
+}
+
+int32_t RecordingFile::SetParserFlag(uint32_t flag)
+{
+    m_parserFlag = flag;
+    return kRecordCopied;
+}
+
+int32_t RecordingFile::GetNextRecord(uint8_t *buffer, uint32_t *size, uint32_t *stampMs)
+{
+    if (!buffer || !size || *size == 0 || !m_file)
+        return kRecordFailed;
+    while (m_next < m_records.size()) {
+        const Location where = m_records[m_next++];
+        // A record chunk: its media time in milliseconds (32 bits, little
+        // endian), then the record. The stream's header chunk is no record.
+        if (where.size < 4)
+            continue;
+        uint8_t stamp[5];
+        if (!readAt(where.offset, stamp, std::min<uint32_t>(5, where.size)))
+            continue;
+        if (where.size >= 5 && std::memcmp(stamp, "GAB2", 4) == 0 && stamp[4] == 0)
+            continue;
+        const uint32_t length = std::min<uint32_t>(where.size - 4, *size - 1);
+        if (!readAt(where.offset + 4, buffer, length))
+            continue;
+        buffer[length] = 0;
+        *size = length;
+        if (stampMs)
+            *stampMs = le32(stamp);
+        return kRecordCopied;
+    }
+    return kNoMoreRecords;
+}
+
+} // namespace drivora
