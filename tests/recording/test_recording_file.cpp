@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -239,6 +242,71 @@ TEST_F(Recordings, DamagedFilesEndCleanly)
         if (f.open(QString::fromStdString(damaged))) {
             EXPECT_NE(ReadAll(f).last, kRecordCopied) << "round " << round;
         }
+    }
+}
+
+namespace {
+
+std::string Shell(const std::string &command, int *exitCode)
+{
+    std::string out;
+    std::FILE *p = ::popen((command + " 2>&1").c_str(), "r");
+    std::array<char, 4096> buffer;
+    size_t n;
+    while (p && (n = std::fread(buffer.data(), 1, buffer.size(), p)) > 0)
+        out.append(buffer.data(), n);
+    const int status = p ? ::pclose(p) : -1;
+    *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+} // namespace
+
+TEST_F(Recordings, OtherToolsReadTheFiles)
+{
+    struct Case {
+        const char *name;
+        const char *ffprobeStreams; // codec types in order
+        const char *discoverer[3]; // streams listed, in order
+        const char *pipeline;
+    } cases[] = {
+        {"two.avi", "video,video,audio,subtitle", {"video #", "video #", "audio #"},
+         "d.video_0 ! queue ! h264parse ! avdec_h264 ! fakesink d.video_1 ! queue ! h264parse ! avdec_h264 ! "
+         "fakesink d.audio_0 ! queue ! aacparse ! avdec_aac ! fakesink"},
+        {"front.avi", "video,audio,subtitle", {"video #", "audio #", nullptr},
+         "d.video_0 ! queue ! h264parse ! avdec_h264 ! fakesink d.audio_0 ! queue ! audioconvert ! fakesink"},
+        {"silent.avi", "video,video,subtitle", {"video #", "video #", nullptr},
+         "d.video_0 ! queue ! h264parse ! avdec_h264 ! fakesink d.video_1 ! queue ! h264parse ! avdec_h264 ! "
+         "fakesink"},
+    };
+    for (const Case &c : cases) {
+        const std::string file = path(c.name);
+        int code = 0;
+        std::string out = Shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + file + "'", &code);
+        EXPECT_EQ(code, 0) << c.name << out;
+        std::string types;
+        for (char ch : out)
+            types += ch == '\n' ? ',' : ch;
+        EXPECT_EQ(types, std::string(c.ffprobeStreams) + ",") << c.name;
+        EXPECT_EQ(Shell("ffmpeg -v error -i '" + file + "' -map 0:v -map 0:a? -f null -", &code), "") << c.name;
+
+        out = Shell("gst-discoverer-1.0 '" + file + "'", &code);
+        EXPECT_EQ(code, 0) << c.name << out;
+        EXPECT_EQ(out.find("CRITICAL"), std::string::npos) << out;
+        size_t at = 0;
+        for (const char *stream : c.discoverer) {
+            if (!stream)
+                break;
+            at = out.find(stream, at);
+            ASSERT_NE(at, std::string::npos) << c.name << ": " << stream << "\n" << out;
+            ++at;
+        }
+
+        out = Shell("gst-launch-1.0 filesrc location='" + file + "' ! avidemux name=d " + c.pipeline, &code);
+        EXPECT_EQ(code, 0) << c.name << out;
+        EXPECT_NE(out.find("Got EOS"), std::string::npos) << c.name << out;
+        for (const char *bad : {"ERROR", "WARNING", "CRITICAL"})
+            EXPECT_EQ(out.find(bad), std::string::npos) << c.name << ": " << bad << "\n" << out;
     }
 }
 
