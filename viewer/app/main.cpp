@@ -1,4 +1,4 @@
-// DrivoraViewer: lists the recordings of a memory card.
+// DrivoraViewer: lists the recordings of a memory card and plays them.
 //
 // Options for automation (the viewer itself takes no command line):
 //   --open FOLDER       list the recordings under FOLDER at start
@@ -8,8 +8,13 @@
 #include "catalogue/FolderPicker.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/RecordingListModel.h"
+#include "catalogue/Telemetry.h"
+#include "controls/CDvScreenCtrl.h"
+#include "playback/PlaybackEngine.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QMessageBox>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -40,7 +45,24 @@ int main(int argc, char *argv[])
     QWidget window;
     window.setWindowTitle(QStringLiteral("KVR-2650 Viewer"));
     window.setStyleSheet(QStringLiteral("background: #0a0a0a; color: #b4b4b4;"));
-    auto *layout = new QVBoxLayout(&window);
+    auto *columns = new QHBoxLayout(&window);
+    auto *listSide = new QWidget(&window);
+    listSide->setFixedWidth(400);
+    auto *layout = new QVBoxLayout(listSide);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *videoSide = new QVBoxLayout;
+    auto *front = new CDvScreenCtrl(&window);
+    auto *rear = new CDvScreenCtrl(&window);
+    auto *status = new QLabel(&window);
+    videoSide->addWidget(front, 2);
+    videoSide->addWidget(rear, 1);
+    videoSide->addWidget(status);
+    columns->addWidget(listSide);
+    columns->addLayout(videoSide, 1);
+
+    WriteDecoderSettings();
+    PlayerFront player;
+    player.init(front, rear);
     auto *caption = new QLabel(LoadUiString(130), &window);
     auto *open = new QPushButton(LoadUiString(101).isEmpty() ? QStringLiteral("Open") : LoadUiString(101), &window);
     auto *view = new QTableView(&window);
@@ -72,6 +94,60 @@ int main(int argc, char *argv[])
             view->setColumnHidden(RecordingListModel::FileNameColumn, true);
         }
     };
+    // Plays one row: opens its file, runs it and reads its telemetry.
+    auto play = [&](int row) {
+        const QString path = model->rowPath(row);
+        if (path.isEmpty())
+            return;
+        player.setParserFlag(false);
+        if (!player.open(path)) {
+            QMessageBox::warning(&window, QStringLiteral("KVR-2650 Viewer"),
+                                 QStringLiteral("동영상을 플레이 할 수 없습니다.(002)"));
+            return;
+        }
+        if (player.engine()->run() < 0) {
+            QMessageBox::warning(&window, QStringLiteral("KVR-2650 Viewer"),
+                                 QStringLiteral("동영상을 플레이 할 수 없습니다.(001)"));
+            return;
+        }
+        player.setVolume(49);
+        model->setCurrentRow(row);
+        rear->setVisible(player.engine()->videoCount() > 1);
+        DrainTelemetry(player.engine()->streamParser());
+    };
+    QObject::connect(view, &QTableView::doubleClicked, &window, [&](const QModelIndex &index) { play(index.row()); });
+
+    // Follows playback: position, speed and position from the telemetry.
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &window, [&] {
+        PlaybackEngine *engine = player.engine();
+        if (!engine || engine->state() == EngineNoGraph)
+            return;
+        const uint32_t ms = uint32_t(engine->position() / 10000);
+        double speed = 0;
+        float lat = 0, lon = 0, x = 0, y = 0, z = 0;
+        GetSpeedAt(ms, speed);
+        GetPositionAt(ms, lat, lon);
+        GetAccelAt(ms, x, y, z);
+        status->setText(QStringLiteral("%1 / %2 s   %3 km/h   %4, %5   G %6 %7 %8")
+                            .arg(ms / 1000.0, 0, 'f', 1)
+                            .arg(double(player.durationMs()) / 1000.0, 0, 'f', 1)
+                            .arg(speed, 0, 'f', 1)
+                            .arg(double(lat), 0, 'f', 5)
+                            .arg(double(lon), 0, 'f', 5)
+                            .arg(double(x), 0, 'f', 3)
+                            .arg(double(y), 0, 'f', 3)
+                            .arg(double(z), 0, 'f', 3));
+        if (engine->state() == EngineRunning && engine->position() >= engine->duration()) {
+            const int next = model->currentRow() + 1;
+            if (next < model->rowCount())
+                play(next);
+            else
+                engine->pause();
+        }
+    });
+    tick.start(200);
+
     QObject::connect(open, &QPushButton::clicked, &window, [&] {
         QString folder;
         if (BrowseForFolder(QString(), &window, folder))
@@ -83,14 +159,16 @@ int main(int argc, char *argv[])
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
         fill(folder);
+        if (model->rowCount() > 0)
+            QTimer::singleShot(0, &window, [&] { play(0); });
     }
 
-    window.resize(420, 742);
+    window.resize(1180, 742);
     window.show();
 
     if (parser.isSet(shotOption)) {
         const QString file = parser.value(shotOption);
-        QTimer::singleShot(1500, &window, [&window, file] {
+        QTimer::singleShot(2500, &window, [&window, file] {
             window.grab().save(file);
             QApplication::quit();
         });

@@ -1,0 +1,396 @@
+// The playback engine on real recordings made by the card generator.
+#include "cardgen/Recording.h"
+#include "playback/PlaybackEngine.h"
+
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+using namespace drivora;
+
+namespace {
+
+class FakeWindow : public IVideoWindow {
+public:
+    void attachFrames(const FrameSlot *slot) override { frames = slot; }
+    void frameArrived() override { ++arrived; }
+    void repaintVideo() override { ++repaints; }
+    QSize clientSize() const override { return {320, 180}; }
+    const FrameSlot *frames = nullptr;
+    std::atomic<int> arrived{0};
+    int repaints = 0;
+};
+
+double meanLuma(const QImage &image)
+{
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+    return sum / (image.width() * image.height());
+}
+
+double meanDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 1e9;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+    return sum / (a.width() * a.height());
+}
+
+class Engine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        const cardgen::Drive drive;
+        struct Shape {
+            const char *name;
+            int rear;
+            cardgen::Sound sound;
+            int extra;
+        } shapes[] = {{"two-aac.avi", 160, cardgen::Sound::Aac, 0},
+                      {"one-aac.avi", 0, cardgen::Sound::Aac, 0},
+                      {"one-pcm.avi", 0, cardgen::Sound::Pcm, 0},
+                      {"two-silent.avi", 160, cardgen::Sound::None, 0},
+                      {"three.avi", 160, cardgen::Sound::None, 1}};
+        for (const Shape &s : shapes) {
+            cardgen::RecordingSpec spec;
+            spec.fileName = "REC_20240315_081500_0.AVI";
+            spec.width = 320;
+            spec.height = 180;
+            spec.rearWidth = s.rear;
+            spec.rearHeight = s.rear ? 90 : 0;
+            spec.extraVideoStreams = s.extra;
+            spec.fps = 15;
+            spec.videoKbps = 400;
+            spec.sound = s.sound;
+            spec.stretch.seconds = 3;
+            spec.stretch.startUtc = 1710454500;
+            ASSERT_TRUE(cardgen::WriteRecording(path(s.name).toStdString(), spec, drive));
+        }
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_dir->path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, s_dir->path());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QString path(const char *name) { return s_dir->filePath(QString::fromUtf8(name)); }
+
+    void SetUp() override { player.init(&front, &rear); }
+
+    PlaybackEngine &engine() { return *player.engine(); }
+
+    FakeWindow front, rear;
+    PlayerFront player;
+    static QTemporaryDir *s_dir;
+};
+QTemporaryDir *Engine::s_dir = nullptr;
+
+} // namespace
+
+TEST_F(Engine, ElementsAreNamedAfterTheirRoles)
+{
+    struct Case {
+        const char *file;
+        int videoCount;
+        QStringList names;
+        QStringList pins;
+    } cases[] = {
+        {"two-aac.avi", 2,
+         {"CLStreamParseFilter", "CoreAAC Decoder", "DirectSound Audio Renderer", "FFDShow Decoder1",
+          "FFDShow Decoder2", "Color Space Convertor 1", "Color Space Convertor 2", "Mixing Renderer9-1",
+          "Mixing Renderer9-2"},
+         {"Video 1", "Video 2", "Audio 1"}},
+        {"one-aac.avi", 1,
+         {"CLStreamParseFilter", "COREAAC AUDIO", "DirectSound Audio Renderer", "FFDShow Decoder1",
+          "Color Space Convertor 1", "Mixing Renderer9"},
+         {"Video 1", "Audio 1"}},
+        {"one-pcm.avi", 1,
+         {"CLStreamParseFilter", "DirectSound Audio Renderer", "FFDShow Decoder1", "Color Space Convertor 1",
+          "Mixing Renderer9"},
+         {"Video 1", "Audio 1"}},
+        {"two-silent.avi", 2,
+         {"CLStreamParseFilter", "FFDShow Decoder1", "FFDShow Decoder2", "Color Space Convertor 1",
+          "Color Space Convertor 2", "Mixing Renderer9-1", "Mixing Renderer9-2"},
+         {"Video 1", "Video 2"}},
+    };
+    for (const Case &c : cases) {
+        ASSERT_TRUE(player.open(path(c.file))) << c.file;
+        EXPECT_EQ(engine().videoCount(), c.videoCount) << c.file;
+        EXPECT_EQ(engine().elementNames(), c.names) << c.file;
+        EXPECT_EQ(engine().state(), EngineStopped) << c.file << ": cued";
+        // The parser's pins, as the media graph shows them.
+        QStringList pins;
+        GstIterator *it = gst_element_iterate_src_pads(engine().streamParser()->element());
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+            pins.prepend(QString::fromUtf8(GST_PAD_NAME(g_value_get_object(&item))));
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        gst_iterator_free(it);
+        pins.sort();
+        QStringList expectedPins = c.pins;
+        expectedPins.sort();
+        EXPECT_EQ(pins, expectedPins) << c.file;
+        QImage frame;
+        EXPECT_TRUE(engine().GrabFrame(0, frame)) << c.file << ": the first picture is shown when cued";
+        EXPECT_EQ(engine().GrabFrame(1, frame), c.videoCount == 2) << c.file;
+        if (c.videoCount == 2) {
+            EXPECT_EQ(frame.size(), QSize(160, 90)) << "at its native size";
+        }
+    }
+}
+
+TEST_F(Engine, FilesThatCannotBePlayed)
+{
+    // Three video streams: nothing is built, and running fails.
+    ASSERT_TRUE(player.open(path("three.avi")));
+    EXPECT_EQ(engine().videoCount(), 3);
+    EXPECT_EQ(engine().state(), EngineNoGraph);
+    EXPECT_LT(engine().run(), 0);
+    EXPECT_EQ(engine().run(), kWrongState);
+
+    // Files that cannot be loaded.
+    QTemporaryDir dir;
+    std::ifstream in(path("two-aac.avi").toStdString(), std::ios::binary);
+    const std::string good((std::istreambuf_iterator<char>(in)), {});
+    struct Case {
+        const char *what;
+        std::string bytes;
+        bool opens;
+    } cases[] = {
+        {"empty", "", false},
+        {"not a recording", std::string(20000, 'x'), false},
+        {"cut inside the headers", good.substr(0, 200), false},
+        {"headers with garbage for media data", good.substr(0, good.find("movi") + 4) + std::string(40000, '\x55'),
+         false},
+        {"cut in the middle of the media data", good.substr(0, good.size() / 2), true},
+    };
+    for (const Case &c : cases) {
+        const QString file = dir.filePath(QStringLiteral("bad.avi"));
+        std::ofstream(file.toStdString(), std::ios::binary | std::ios::trunc) << c.bytes;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(player.open(file), c.opens) << c.what;
+        EXPECT_LT(timer.elapsed(), 8000) << c.what;
+        if (c.opens) {
+            EXPECT_EQ(engine().run(), 0) << c.what;
+            EXPECT_GT(engine().duration(), 0) << c.what;
+        } else {
+            EXPECT_EQ(player.engine(), nullptr) << c.what;
+        }
+    }
+    EXPECT_FALSE(player.open(QString())) << "no path";
+}
+
+TEST_F(Engine, TransportStatesAndCodes)
+{
+    ASSERT_TRUE(player.open(path("two-aac.avi")));
+    PlaybackEngine &e = engine();
+    EXPECT_EQ(e.stop(), kWrongState) << "stop while stopped";
+    EXPECT_EQ(e.state(), EngineStopped);
+    EXPECT_EQ(e.run(), 0);
+    EXPECT_EQ(e.state(), EngineRunning);
+    EXPECT_EQ(e.run(), kWrongState) << "run while running";
+    QThread::msleep(400);
+    EXPECT_GT(e.position(), 2000000) << "position moves while running (100-ns units)";
+    EXPECT_EQ(e.pause(), 0);
+    EXPECT_EQ(e.state(), EnginePaused);
+    const int64_t paused = e.position();
+    QThread::msleep(200);
+    EXPECT_EQ(e.position(), paused);
+    EXPECT_EQ(e.stop(), 0);
+    EXPECT_EQ(e.state(), EngineStopped);
+    EXPECT_EQ(e.run(), 0);
+    EXPECT_EQ(e.pause(), 0);
+    EXPECT_NEAR(double(e.duration()), 3.0e7, 0.1e7) << "3 s in 100-ns units";
+    EXPECT_NEAR(double(player.durationMs()), 3000, 100);
+
+    // Seeks land where asked, also while paused.
+    EXPECT_TRUE(player.seek(1500));
+    EXPECT_NEAR(double(e.position()), 1.5e7, 0.07e7);
+
+    // Not initialised: every transport call fails with -1.
+    PlaybackEngine bare(2, &front, &rear);
+    EXPECT_EQ(bare.run(), kNotInitialised);
+    EXPECT_EQ(bare.pause(), kNotInitialised);
+    EXPECT_EQ(bare.stop(), kNotInitialised);
+    EXPECT_EQ(bare.position(), 0);
+}
+
+TEST_F(Engine, RunAtTheVeryEndStartsAgain)
+{
+    ASSERT_TRUE(player.open(path("two-silent.avi")));
+    PlaybackEngine &e = engine();
+    e.pause();
+    ASSERT_EQ(e.seek(e.duration()), 0);
+    ASSERT_EQ(e.position(), e.duration());
+    e.run();
+    QThread::msleep(300);
+    EXPECT_LT(e.position(), 0.6e7) << "rewound to 0 and playing";
+
+    e.pause();
+    e.seek(e.duration() - 1);
+    const int64_t before = e.position();
+    e.run();
+    EXPECT_GE(e.position(), before - 1) << "one unit before the end does not rewind";
+}
+
+TEST_F(Engine, RateIsClampedAndPlayed)
+{
+    ASSERT_TRUE(player.open(path("two-aac.avi")));
+    PlaybackEngine &e = engine();
+    // Stopped: the rate is stored and the engine left paused.
+    EXPECT_TRUE(player.setRate(3.0));
+    EXPECT_EQ(e.state(), EnginePaused);
+    EXPECT_FLOAT_EQ(e.rate(), 3.0f);
+
+    EXPECT_EQ(e.run(), 0);
+    EXPECT_FLOAT_EQ(e.rate(), 2.0f) << "clamped when run";
+    const int64_t start = e.position();
+    QElapsedTimer wall;
+    wall.start();
+    QThread::msleep(800);
+    const double advance = double(e.position() - start) / 1e4; // ms
+    EXPECT_NEAR(advance / double(wall.elapsed()), 2.0, 0.35) << "plays at twice the speed";
+
+    EXPECT_TRUE(player.setRate(0.25));
+    EXPECT_EQ(e.state(), EngineRunning);
+    EXPECT_FLOAT_EQ(e.rate(), 0.5f);
+    EXPECT_NEAR(e.playbackRate(), 0.5, 1e-6);
+}
+
+TEST_F(Engine, Volume)
+{
+    struct Case {
+        int level;
+        int32_t value;
+    } cases[] = {{0, -10000}, {1, -2000}, {50, -301}, {99, -4}, {100, 0}};
+    for (const Case &c : cases)
+        EXPECT_EQ(VolumeValueForLevel(c.level), c.value) << c.level;
+
+    ASSERT_TRUE(player.open(path("two-aac.avi")));
+    GstElement *volume = gst_bin_get_by_name(GST_BIN(gst_bin_get_by_name(GST_BIN(engine().pipeline()),
+                                                                         kAudioRendererName)),
+                                             "volume");
+    ASSERT_NE(volume, nullptr);
+    gboolean mute = FALSE;
+    double gain = 0;
+    EXPECT_TRUE(player.setVolume(0));
+    g_object_get(volume, "mute", &mute, nullptr);
+    EXPECT_TRUE(mute) << "level 0 silences";
+    EXPECT_TRUE(player.setVolume(50));
+    g_object_get(volume, "mute", &mute, "volume", &gain, nullptr);
+    EXPECT_FALSE(mute);
+    EXPECT_NEAR(gain, std::pow(10.0, -301 / 2000.0), 1e-6);
+    EXPECT_TRUE(player.setVolume(100));
+    g_object_get(volume, "mute", &mute, nullptr);
+    EXPECT_TRUE(mute) << "a value of exactly 0 is sent as silence";
+    gst_object_unref(volume);
+
+    ASSERT_TRUE(player.open(path("two-silent.avi")));
+    EXPECT_FALSE(player.setVolume(50)) << "no sound in the recording";
+}
+
+TEST_F(Engine, BrightnessMovesThePicture)
+{
+    struct Case {
+        int position;
+        int32_t value;
+    } cases[] = {{50, 0}, {51, 5}, {49, -5}, {100, 254}, {0, -254}};
+    for (const Case &c : cases)
+        EXPECT_EQ(BrightnessValueForPosition(c.position), c.value) << c.position;
+
+    ASSERT_TRUE(player.open(path("two-aac.avi")));
+    PlaybackEngine &e = engine();
+    e.pause();
+    player.seek(1000);
+    std::map<int, double> luma;
+    for (int position : {50, 80, 20}) {
+        e.applyBrightness(position); // shows at once while paused
+        QImage frame;
+        ASSERT_TRUE(e.GrabFrame(0, frame));
+        luma[position] = meanLuma(frame);
+    }
+    EXPECT_GT(luma[80], luma[50] + 20);
+    EXPECT_LT(luma[20], luma[50] - 20);
+    QImage rear;
+    ASSERT_TRUE(e.GrabFrame(1, rear));
+    EXPECT_LT(meanLuma(rear), 60) << "the rear channel is darkened too";
+}
+
+TEST_F(Engine, MirrorFlipsTheRearPicture)
+{
+    ASSERT_TRUE(player.open(path("two-silent.avi")));
+    PlaybackEngine &e = engine();
+    e.pause();
+    player.seek(700);
+    QImage plain, mirrored, front0, front1;
+    ASSERT_TRUE(e.GrabFrame(1, plain));
+    ASSERT_TRUE(e.GrabFrame(0, front0));
+    EXPECT_EQ(e.applyRearMirror(true), 0);
+    ASSERT_TRUE(e.GrabFrame(1, mirrored));
+    ASSERT_TRUE(e.GrabFrame(0, front1));
+    EXPECT_GT(meanDifference(plain, mirrored), 1.0) << "the picture changed";
+    EXPECT_LT(meanDifference(plain.mirrored(true, false), mirrored), 1.0) << "left to right";
+    EXPECT_LT(meanDifference(front0, front1), 1.0) << "the front picture is left alone";
+    e.applyRearMirror(false);
+    QImage back;
+    ASSERT_TRUE(e.GrabFrame(1, back));
+    EXPECT_LT(meanDifference(plain, back), 1.0);
+
+    ASSERT_TRUE(player.open(path("one-pcm.avi")));
+    EXPECT_EQ(player.engine()->applyRearMirror(true), 0) << "no rear decoder: nothing to do";
+    QImage none;
+    EXPECT_FALSE(player.engine()->GrabFrame(1, none));
+    EXPECT_TRUE(none.isNull());
+}
+
+TEST_F(Engine, APausedSeekShowsThePictureOfThatTime)
+{
+    ASSERT_TRUE(player.open(path("one-aac.avi")));
+    PlaybackEngine &e = engine();
+    e.pause();
+    QImage atStart, atTwo;
+    ASSERT_TRUE(e.GrabFrame(0, atStart));
+    ASSERT_TRUE(player.seek(2000));
+    ASSERT_TRUE(e.GrabFrame(0, atTwo));
+    EXPECT_GT(front.arrived.load(), 1);
+
+    // The same picture as FFmpeg decodes at 2 s.
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("at2.png"));
+    const std::string cmd = "ffmpeg -v error -y -i '" + path("one-aac.avi").toStdString() +
+                            "' -map 0:v:0 -vf select='gte(t\\,2)' -frames:v 1 '" + png.toStdString() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const QImage reference(png);
+    ASSERT_FALSE(reference.isNull());
+    EXPECT_LT(meanDifference(atTwo, reference.convertToFormat(QImage::Format_RGB32)), 3.0);
+    EXPECT_GT(meanDifference(atStart, atTwo), 3.0) << "the running time shown differs";
+}
+
+TEST_F(Engine, DecoderSettingsAreWritten)
+{
+    WriteDecoderSettings();
+    QSettings settings(QStringLiteral("GNU"), QStringLiteral("ffdshow"));
+    EXPECT_EQ(settings.value(QStringLiteral("multipleInstances")).toInt(), 0);
+    EXPECT_EQ(settings.value(QStringLiteral("isWhitelist")).toInt(), 0);
+    EXPECT_EQ(settings.value(QStringLiteral("h264")).toInt(), 1);
+    QSettings flag(QSettings::SystemScope, QStringLiteral("Norvanta"));
+    EXPECT_EQ(flag.value(QStringLiteral("usingDShow")).toInt(), 1) << "written by the player";
+}

@@ -1,0 +1,44 @@
+#include "CDvScreenCtrl.h"
+
+#include <QPainter>
+
+namespace drivora {
+
+CDvScreenCtrl::CDvScreenCtrl(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("DvScreenWnd"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CDvScreenCtrl::attachFrames(const FrameSlot *slot)
+{
+    m_frames = slot;
+    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+void CDvScreenCtrl::frameArrived()
+{
+    // From the streaming thread: one repaint at a time is enough.
+    if (!m_updatePending.exchange(true))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_updatePending = false;
+                update();
+            },
+            Qt::QueuedConnection);
+}
+
+void CDvScreenCtrl::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const FrameSlot *slot = m_frames.load();
+    const QImage frame = slot ? slot->get() : QImage();
+    if (frame.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    painter.drawImage(rect(), frame); // stretched to the whole window
+}
+
+} // namespace drivora
