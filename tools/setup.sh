@@ -14,7 +14,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x
-  ffmpeg
+  ffmpeg libyuv-dev
   # virtual display, reports
   xvfb xauth poppler-utils
   # benchmarks

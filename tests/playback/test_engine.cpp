@@ -237,6 +237,16 @@ TEST_F(Engine, RunAtTheVeryEndStartsAgain)
 {
     ASSERT_TRUE(player.open(path("two-silent.avi")));
     PlaybackEngine &e = engine();
+    // Played to the end, the position is the duration: that is how the
+    // player knows to go on to the next recording.
+    e.seek(e.duration() - 3000000);
+    e.run();
+    QElapsedTimer wall;
+    wall.start();
+    while (e.position() < e.duration() && wall.elapsed() < 5000)
+        QThread::msleep(20);
+    EXPECT_EQ(e.position(), e.duration());
+    EXPECT_LT(wall.elapsed(), 1500);
     e.pause();
     ASSERT_EQ(e.seek(e.duration()), 0);
     ASSERT_EQ(e.position(), e.duration());
@@ -393,4 +403,39 @@ TEST_F(Engine, DecoderSettingsAreWritten)
     EXPECT_EQ(settings.value(QStringLiteral("h264")).toInt(), 1);
     QSettings flag(QSettings::SystemScope, QStringLiteral("Norvanta"));
     EXPECT_EQ(flag.value(QStringLiteral("usingDShow")).toInt(), 1) << "written by the player";
+}
+
+TEST(VideoFrames, ConvertsAndStretches)
+{
+    // A 4x2 picture: left half white, right half a saturated red, in BT.601
+    // limited range.
+    const uint8_t y[8] = {235, 235, 81, 81, 235, 235, 81, 81};
+    const uint8_t u[2] = {128, 90};
+    const uint8_t v[2] = {128, 240};
+    VideoFrame::Planes p;
+    p.y = y, p.u = u, p.v = v;
+    p.strideY = 4, p.strideU = 2, p.strideV = 2;
+    p.width = 4, p.height = 2;
+    bool released = false;
+    {
+        const VideoFrame frame(p, [&released] { released = true; });
+        const QImage native = frame.toImage();
+        ASSERT_EQ(native.size(), QSize(4, 2));
+        const QColor white = native.pixelColor(0, 0), red = native.pixelColor(3, 1);
+        EXPECT_GE(white.red(), 253);
+        EXPECT_GE(white.green(), 253);
+        EXPECT_GE(white.blue(), 253);
+        EXPECT_GE(red.red(), 250);
+        EXPECT_LE(red.green(), 5);
+        EXPECT_LE(red.blue(), 5);
+        const QImage stretched = frame.toImage(QSize(16, 3)); // stretched, not kept in proportion
+        ASSERT_EQ(stretched.size(), QSize(16, 3));
+        EXPECT_GE(stretched.pixelColor(1, 2).green(), 240) << "white on the left";
+        EXPECT_GE(stretched.pixelColor(14, 0).red(), 240) << "red on the right";
+        EXPECT_LE(stretched.pixelColor(14, 0).green(), 20);
+        const VideoFrame copy = frame;
+        EXPECT_FALSE(released);
+    }
+    EXPECT_TRUE(released) << "the decoder's buffer is given back with the last copy";
+    EXPECT_TRUE(VideoFrame().toImage().isNull());
 }

@@ -33,12 +33,13 @@ void CDvScreenCtrl::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const FrameSlot *slot = m_frames.load();
-    const QImage frame = slot ? slot->get() : QImage();
-    if (frame.isNull()) {
+    const VideoFrame frame = slot ? slot->get() : VideoFrame();
+    if (frame.isNull() || width() <= 0 || height() <= 0) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    painter.drawImage(rect(), frame); // stretched to the whole window
+    // Converted at the window's size: stretched to the whole window.
+    painter.drawImage(rect().topLeft(), frame.toImage(size()));
 }
 
 } // namespace drivora

@@ -48,39 +48,33 @@ GstElement *makeChain(const char *name, std::initializer_list<GstElement *> elem
     return bin;
 }
 
-struct MappedSample {
-    GstSample *sample;
-    GstMapInfo map;
-};
-
-void releaseSample(void *info)
-{
-    auto *m = static_cast<MappedSample *>(info);
-    gst_buffer_unmap(gst_sample_get_buffer(m->sample), &m->map);
-    gst_sample_unref(m->sample);
-    delete m;
-}
-
-// Wraps a BGRx sample as a picture without copying it.
-QImage imageOf(GstSample *sample)
+// Wraps a 4:2:0 sample as a frame without copying it.
+VideoFrame frameOf(GstSample *sample)
 {
     GstBuffer *buffer = gst_sample_get_buffer(sample);
     GstVideoInfo info;
     if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
         return {};
-    auto *m = new MappedSample{gst_sample_ref(sample), {}};
-    if (!gst_buffer_map(buffer, &m->map, GST_MAP_READ)) {
-        gst_sample_unref(m->sample);
-        delete m;
+    auto *frame = new GstVideoFrame;
+    if (!gst_video_frame_map(frame, &info, buffer, GST_MAP_READ)) {
+        delete frame;
         return {};
     }
-    const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
-    if (m->map.size < gsize(stride) * gsize(GST_VIDEO_INFO_HEIGHT(&info))) {
-        releaseSample(m);
-        return {};
-    }
-    return QImage(static_cast<const uchar *>(m->map.data), GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
-                  stride, QImage::Format_RGB32, releaseSample, m);
+    VideoFrame::Planes p;
+    p.y = static_cast<const uint8_t *>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0));
+    p.u = static_cast<const uint8_t *>(GST_VIDEO_FRAME_PLANE_DATA(frame, 1));
+    p.v = static_cast<const uint8_t *>(GST_VIDEO_FRAME_PLANE_DATA(frame, 2));
+    p.strideY = GST_VIDEO_FRAME_PLANE_STRIDE(frame, 0);
+    p.strideU = GST_VIDEO_FRAME_PLANE_STRIDE(frame, 1);
+    p.strideV = GST_VIDEO_FRAME_PLANE_STRIDE(frame, 2);
+    p.width = GST_VIDEO_INFO_WIDTH(&info);
+    p.height = GST_VIDEO_INFO_HEIGHT(&info);
+    p.bt709 = info.colorimetry.matrix == GST_VIDEO_COLOR_MATRIX_BT709;
+    p.fullRange = info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
+    return VideoFrame(p, [frame] {
+        gst_video_frame_unmap(frame);
+        delete frame;
+    });
 }
 
 struct RendererSlot {
@@ -353,7 +347,9 @@ int32_t PlaybackEngine::buildGraph(int videoStreams)
         GstElement *sink = make("appsink", name.constData());
         if (!addElement(sink))
             return kFilterMissing;
-        GstCaps *caps = gst_caps_from_string("video/x-raw,format=BGRx");
+        // Pictures stay in the decoder's 4:2:0 form; they become RGB only
+        // when shown, at the size shown.
+        GstCaps *caps = gst_caps_from_string("video/x-raw,format=I420");
         g_object_set(sink, "caps", caps, "sync", TRUE, "max-buffers", 2, "drop", FALSE, "enable-last-sample", FALSE,
                      nullptr);
         gst_caps_unref(caps);
@@ -407,7 +403,7 @@ GstFlowReturn PlaybackEngine::onSample(GstElement *sink, gpointer data)
     GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
     if (!sample)
         return GST_FLOW_EOS;
-    slot->frames->set(imageOf(sample));
+    slot->frames->set(frameOf(sample));
     gst_sample_unref(sample);
     if (slot->window)
         slot->window->frameArrived();
@@ -420,7 +416,7 @@ GstFlowReturn PlaybackEngine::onPreroll(GstElement *sink, gpointer data)
     GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink));
     if (!sample)
         return GST_FLOW_EOS;
-    slot->frames->set(imageOf(sample));
+    slot->frames->set(frameOf(sample));
     gst_sample_unref(sample);
     if (slot->window)
         slot->window->frameArrived();
@@ -429,6 +425,7 @@ GstFlowReturn PlaybackEngine::onPreroll(GstElement *sink, gpointer data)
 
 void PlaybackEngine::teardown()
 {
+    m_atEnd = false;
     if (m_pipeline) {
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
         if (m_parser && m_parser->demuxer())
@@ -472,8 +469,9 @@ bool PlaybackEngine::applyRate()
 {
     if (std::fabs(playbackRate() - double(m_rate)) < 1e-6)
         return true;
-    gint64 now = 0;
-    gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &now);
+    const gint64 now = position() * 100;
+    reachedEnd();
+    m_atEnd = false;
     const bool ok = gst_element_seek(m_pipeline.get(), double(m_rate), GST_FORMAT_TIME,
                                      GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
                                      now, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
@@ -519,8 +517,24 @@ int32_t PlaybackEngine::stop()
     return 0;
 }
 
+bool PlaybackEngine::reachedEnd()
+{
+    if (!m_pipeline)
+        return false;
+    GstHandle<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+    while (GstMessage *message = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_EOS)) {
+        m_atEnd = true;
+        gst_message_unref(message);
+    }
+    return m_atEnd;
+}
+
 int64_t PlaybackEngine::position()
 {
+    // At the end of the file the position is the duration, whatever the
+    // last picture's time stamp was.
+    if (reachedEnd())
+        return duration();
     gint64 ns = 0;
     if (!m_pipeline || !gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &ns) || ns < 0)
         return 0;
@@ -543,6 +557,8 @@ int32_t PlaybackEngine::seek(int64_t position100ns)
         return kRecordFailed;
     const gint64 ns = std::clamp<int64_t>(position100ns, 0, duration()) * 100;
     const double rate = playbackRate();
+    reachedEnd();
+    m_atEnd = false; // a flushing seek leaves the end
     if (!gst_element_seek(m_pipeline.get(), rate, GST_FORMAT_TIME,
                           GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET, ns,
                           GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
@@ -621,11 +637,11 @@ bool PlaybackEngine::GrabFrame(int channel, QImage &image)
         return false;
     if (channel < 0 || channel > 1)
         return false;
-    const QImage frame = m_frames[size_t(channel)].get();
+    const VideoFrame frame = m_frames[size_t(channel)].get();
     if (frame.isNull())
         return false;
-    image = frame.copy(); // at its native size, independent of the pipeline's buffers
-    return true;
+    image = frame.toImage(); // at its native size
+    return !image.isNull();
 }
 
 QStringList PlaybackEngine::elementNames() const

@@ -130,6 +130,7 @@ private:
     bool waitForAsyncDone(GstClockTime timeout);
     bool setPipelineState(GstState state);
     bool applyRate();
+    bool reachedEnd(); // the pipeline played to the end of the file
     static void onPadAdded(GstElement *demuxer, GstPad *pad, gpointer self);
     static GstFlowReturn onSample(GstElement *sink, gpointer slot);
     static GstFlowReturn onPreroll(GstElement *sink, gpointer slot);
@@ -143,6 +144,7 @@ private:
     EngineState m_state = EngineNoGraph;
     float m_rate = 1.0f;
     int64_t m_durationCache = 0;
+    bool m_atEnd = false;
     int m_videoCount = 0;
     QString m_path;
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "VideoFrame.h"
+
 #include <QSize>
 
 #include <mutex>
@@ -11,13 +12,13 @@ namespace drivora {
 // streaming thread; the window and the frame grabber read it.
 class FrameSlot {
 public:
-    void set(const QImage &frame)
+    void set(const VideoFrame &frame)
     {
         std::lock_guard lock(m_mutex);
         m_frame = frame;
         ++m_count;
     }
-    QImage get() const
+    VideoFrame get() const
     {
         std::lock_guard lock(m_mutex);
         return m_frame;
@@ -25,7 +26,7 @@ public:
     void clear()
     {
         std::lock_guard lock(m_mutex);
-        m_frame = QImage();
+        m_frame = VideoFrame();
     }
     quint64 count() const
     {
@@ -35,7 +36,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    QImage m_frame;
+    VideoFrame m_frame;
     quint64 m_count = 0;
 };
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace drivora {
+
+// One decoded picture in planar YUV 4:2:0, as the decoder made it. It is
+// turned into RGB only when shown, at the size it is shown at, or when
+// grabbed, at its own size.
+class VideoFrame {
+public:
+    struct Planes {
+        const uint8_t *y = nullptr, *u = nullptr, *v = nullptr;
+        int strideY = 0, strideU = 0, strideV = 0;
+        int width = 0, height = 0;
+        bool bt709 = false;    // colour matrix: BT.709, else BT.601
+        bool fullRange = false; // 0-255, else 16-235
+    };
+
+    VideoFrame() = default;
+    // `release` runs when the last copy of the frame is gone.
+    VideoFrame(const Planes &planes, std::function<void()> release);
+
+    bool isNull() const { return !m_data; }
+    QSize size() const;
+    // The picture in RGB at its own size, or stretched to `size`.
+    QImage toImage() const;
+    QImage toImage(QSize size) const;
+
+private:
+    struct Data;
+    std::shared_ptr<Data> m_data;
+};
+
+// Converts a 4:2:0 picture to RGB32, stretched to the target size. Exposed
+// for tests.
+void ConvertYuv420(const VideoFrame::Planes &planes, QImage &target);
+
+} // namespace drivora
