@@ -1,0 +1,122 @@
+#include "ViewerOptions.h"
+
+#include "catalogue/AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace drivora {
+namespace {
+
+QString &optionPath()
+{
+    static QString path;
+    return path;
+}
+
+// Backspace, tab, CR and LF; not the space.
+QByteArray stripped(QByteArray text)
+{
+    auto strip = [](char c) { return c == '\b' || c == '\t' || c == '\r' || c == '\n'; };
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && strip(text[begin]))
+        ++begin;
+    while (end > begin && strip(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+int32_t leadingInteger(const QByteArray &text)
+{
+    // As the C library reads a number: optional blanks and sign, then digits.
+    return int32_t(std::atoi(text.constData()));
+}
+
+} // namespace
+
+ViewerOptions &ViewerOptions::instance()
+{
+    static ViewerOptions options;
+    return options;
+}
+
+bool BuildOptionFilePath()
+{
+    const QString folder = GetAppDirectory();
+    if (folder.isEmpty()) {
+        optionPath().clear();
+        return false;
+    }
+    optionPath() = folder + QStringLiteral("/config/option.ini");
+    return true;
+}
+
+QString OptionFilePath()
+{
+    return optionPath();
+}
+
+void SetOptionFilePathForTesting(const QString &path)
+{
+    optionPath() = path;
+}
+
+bool ReadViewerOptions(const QString &path, ViewerOptions &options)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray data = file.readAll();
+    data.replace("\r\n", "\n"); // text mode
+
+    // Lines of at most 255 characters; a longer line is read in pieces.
+    qsizetype at = 0;
+    while (at < data.size()) {
+        qsizetype end = data.indexOf('\n', at);
+        end = end < 0 ? data.size() : end + 1;
+        const qsizetype length = std::min<qsizetype>(end - at, 255);
+        const QByteArray line = stripped(data.mid(at, length));
+        at += length;
+
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QByteArray key = stripped(line.left(equals));
+        const QByteArray value = stripped(line.mid(equals + 1));
+        if (key == "SAVE_DIRECTORY")
+            options.saveDirectory = value.isEmpty() ? GetCaptureFolder() : QString::fromUtf8(value);
+        else if (key == "PLAY_VALUE")
+            options.playValue = leadingInteger(value);
+        else if (key == "REAR_MIRROR")
+            options.rearMirror = leadingInteger(value) == 1;
+    }
+    return true;
+}
+
+bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
+{
+    if (path.isEmpty())
+        return false;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = "[DIRECTORY]\r\n"
+                            "ROOT_DIRECTORY=CL_DRIVORA\r\n"
+                            "EVENT_DIRECTORY=MP4_EVENT\r\n"
+                            "CONTINUOS_DIRECTORY=MP4_INFINITE\r\n"
+                            "[OPTION]\r\n"
+                            "SAVE_DIRECTORY=" + options.saveDirectory.toUtf8() + "\r\n"
+                            "PLAY_VALUE=" + QByteArray::number(options.playValue) + "\r\n"
+                            "USE_LOG=FALSE\r\n"
+                            "LOG_LEVEL=3\r\n"
+                            "LOG_TYPE=3\r\n"
+                            "REAR_MIRROR=" + QByteArray(options.rearMirror ? "1" : "0") + "\r\n";
+    if (file.write(text) != text.size())
+        return false;
+    return file.commit();
+}
+
+} // namespace drivora
