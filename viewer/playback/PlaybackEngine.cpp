@@ -195,6 +195,24 @@ bool StreamParser::pinIsPcm(int pin) const
     return false;
 }
 
+int CountVideoPins(const StreamParser &parser)
+{
+    int count = 0;
+    for (const QString &pin : parser.pinNames())
+        count += pin.contains(QLatin1String("Video"), Qt::CaseSensitive);
+    return count;
+}
+
+int CountAudioPins(const StreamParser &parser)
+{
+    int count = 0;
+    const QStringList pins = parser.pinNames();
+    for (int i = 0; i < pins.size(); ++i)
+        if (pins[i].contains(QLatin1String("Audio"), Qt::CaseSensitive))
+            count += 1 + (parser.pinIsPcm(i) ? 1000 : 0);
+    return count;
+}
+
 // --- Video decoder -------------------------------------------------------
 
 VideoDecoder::VideoDecoder(const char *name)
@@ -275,7 +293,7 @@ int32_t PlaybackEngine::build(const QString &path)
     if (loaded != 0)
         return kLoadFailed;
 
-    m_videoCount = int(m_parser->pinNames().filter(QStringLiteral("Video")).size());
+    m_videoCount = CountVideoPins(*m_parser);
     if (m_videoCount != 1 && m_videoCount != 2)
         return loaded; // nothing to build: the state stays "no graph"
     const int32_t built = buildGraph(m_videoCount);
@@ -302,11 +320,7 @@ int32_t PlaybackEngine::build(const QString &path)
 int32_t PlaybackEngine::buildGraph(int videoStreams)
 {
     const bool two = videoStreams == 2;
-    int audio = 0;
-    const QStringList pins = m_parser->pinNames();
-    for (int i = 0; i < pins.size(); ++i)
-        if (pins[i].contains(QLatin1String("Audio")))
-            audio += 1 + (m_parser->pinIsPcm(i) ? 1000 : 0);
+    const int audio = CountAudioPins(*m_parser);
 
     if (audio > 0) {
         if (audio < 1000) {

@@ -73,6 +73,13 @@ private:
     bool m_mirrored = false;
 };
 
+// The stream parser's output pins whose name contains "Video".
+int CountVideoPins(const StreamParser &parser);
+// One for each pin whose name contains "Audio", and 1000 more for each that
+// offers PCM first: 0 no sound, 1-999 compressed sound only, 1000 or more
+// at least one PCM pin.
+int CountAudioPins(const StreamParser &parser);
+
 // The media pipeline of one opened recording.
 class PlaybackEngine {
 public:
