@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+
+namespace drivora {
+
+// The G-sensor graph: the three axes of the whole open recording against
+// media time, over a dark grid. Reads GSensorTrack when it paints.
+class CDvGsensorCtrl : public QWidget {
+    Q_OBJECT
+public:
+    explicit CDvGsensorCtrl(QWidget *parent = nullptr);
+
+    int divisions = 12;
+    int leftMargin = 20;
+    int rightMargin = 10;
+    int bandOffset = 25;
+
+    void setPlotSpanMs(uint32_t span);
+    uint32_t plotSpanMs() const { return m_span; }
+
+    // Draws the whole control into an image of the given size.
+    QImage render(QSize size) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    uint32_t m_span = 60000;
+};
+
+} // namespace drivora
