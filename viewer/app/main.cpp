@@ -9,6 +9,7 @@
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/RecordingListModel.h"
 #include "catalogue/Telemetry.h"
+#include "controls/CDvGsensorCtrl.h"
 #include "controls/CDvScreenCtrl.h"
 #include "playback/PlaybackEngine.h"
 
@@ -54,8 +55,11 @@ int main(int argc, char *argv[])
     auto *front = new CDvScreenCtrl(&window);
     auto *rear = new CDvScreenCtrl(&window);
     auto *status = new QLabel(&window);
+    auto *graph = new CDvGsensorCtrl(&window);
+    graph->setFixedHeight(100);
     videoSide->addWidget(front, 2);
     videoSide->addWidget(rear, 1);
+    videoSide->addWidget(graph);
     videoSide->addWidget(status);
     columns->addWidget(listSide);
     columns->addLayout(videoSide, 1);
@@ -114,6 +118,7 @@ int main(int argc, char *argv[])
         model->setCurrentRow(row);
         rear->setVisible(player.engine()->videoCount() > 1);
         DrainTelemetry(player.engine()->streamParser());
+        graph->setPlotSpanMs(uint32_t(player.durationMs()));
     };
     QObject::connect(view, &QTableView::doubleClicked, &window, [&](const QModelIndex &index) { play(index.row()); });
 
