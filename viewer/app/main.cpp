@@ -10,6 +10,7 @@
 #include "catalogue/RecordingListModel.h"
 #include "catalogue/Telemetry.h"
 #include "controls/CDvGsensorCtrl.h"
+#include "controls/CDvListCtrl.h"
 #include "controls/CDvScreenCtrl.h"
 #include "playback/PlaybackEngine.h"
 
@@ -69,19 +70,9 @@ int main(int argc, char *argv[])
     player.init(front, rear);
     auto *caption = new QLabel(LoadUiString(130), &window);
     auto *open = new QPushButton(LoadUiString(101).isEmpty() ? QStringLiteral("Open") : LoadUiString(101), &window);
-    auto *view = new QTableView(&window);
-    auto *model = new RecordingListModel(&window);
-    {
-        UiStringLibrary strings;
-        if (strings.load())
-            model->setHeaders({strings.text(135), strings.text(136), strings.text(137), strings.text(138),
-                               QStringLiteral("    "), QString()});
-    }
-    view->setModel(model);
-    view->verticalHeader()->hide();
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setStyleSheet(QStringLiteral("QTableView { background: #0a0a0a; }"
-                                       "QHeaderView::section { background: #1e1e1e; color: white; }"));
+    auto *view = new CDvListCtrl(&window);
+    view->setup();
+    RecordingListModel *model = view->rows();
     layout->addWidget(caption);
     layout->addWidget(open);
     layout->addWidget(view);
@@ -89,14 +80,8 @@ int main(int argc, char *argv[])
     auto fill = [&](const QString &folder) {
         ClearCatalogue();
         AddRecordingPath(folder);
-        FillRecordingList(*model, KindAll);
-        if (model->columnCount() == RecordingListModel::ColumnCount) {
-            const int widths[] = {40, 80, 80, 150, 0, 0};
-            for (int c = 0; c < RecordingListModel::ColumnCount; ++c)
-                view->setColumnWidth(c, widths[c]);
-            view->setColumnHidden(RecordingListModel::PathColumn, true);
-            view->setColumnHidden(RecordingListModel::FileNameColumn, true);
-        }
+        view->setFilterKind(KindAll);
+        view->fill(KindAll);
     };
     // Plays one row: opens its file, runs it and reads its telemetry.
     auto play = [&](int row) {
@@ -121,6 +106,12 @@ int main(int argc, char *argv[])
         graph->setPlotSpanMs(uint32_t(player.durationMs()));
     };
     QObject::connect(view, &QTableView::doubleClicked, &window, [&](const QModelIndex &index) { play(index.row()); });
+    QObject::connect(view, &CDvListCtrl::recordingsDropped, &window, [&] { play(0); });
+    QObject::connect(view, &CDvListCtrl::kindCommand, &window, [&](int command) {
+        const int kind = command - kCommandShowAll + KindAll;
+        view->setFilterKind(kind);
+        view->fill(kind);
+    });
 
     // Follows playback: position, speed and position from the telemetry.
     QTimer tick;
