@@ -299,9 +299,10 @@ QImage blank(QSize size, bool alpha)
 }
 
 // A button image: the face for its state and the icon in the middle.
-QImage buttonImage(QSize size, State s, const Icon &icon, double iconSize, bool danger = false, double radius = 6)
+QImage buttonImage(QSize size, State s, const Icon &icon, double iconSize, bool danger = false, double radius = 6,
+                   bool alpha = false)
 {
-    QImage image = blank(size, false);
+    QImage image = blank(size, alpha);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     face(p, QRectF(QPointF(0, 0), QSizeF(size)), s, radius, danger);
@@ -597,8 +598,8 @@ QHash<int, Entry> buildTable()
     // Speed and brightness reset: normal, pressed.
     const QSize small(24, 24);
     for (const auto &[base, icon] : {std::pair<int, Icon>{19221, iconSpeed}, std::pair<int, Icon>{19231, iconSun}}) {
-        png(base, small, [=] { return buttonImage(small, Normal, icon, 13, false, 12); });
-        png(base + 1, small, [=] { return buttonImage(small, Pressed, icon, 13, false, 12); });
+        png(base, small, [=] { return buttonImage(small, Normal, icon, 13, false, 12, true); });
+        png(base + 1, small, [=] { return buttonImage(small, Pressed, icon, 13, false, 12, true); });
     }
     // Mute: muted 19241/19242, sound on 19243/19244 (normal, pressed).
     for (int i = 0; i < 4; ++i) {
@@ -606,7 +607,7 @@ QHash<int, Entry> buildTable()
         const State s = i % 2 == 0 ? Normal : Pressed;
         png(19241 + i, small, [=] {
             return buttonImage(small, s, [muted](QPainter &p, const QRectF &b, const QColor &c) { iconSpeaker(p, b, c, muted); },
-                               14, false, 12);
+                               14, false, 12, true);
         });
     }
     // Map: normal, pressed, disabled.
