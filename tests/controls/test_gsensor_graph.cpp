@@ -1,5 +1,6 @@
 #include "catalogue/Telemetry.h"
 #include "controls/CDvGsensorCtrl.h"
+#include "controls/MainMenu.h"
 
 #include <gtest/gtest.h>
 
@@ -54,4 +55,31 @@ TEST(GsensorGraph, SeriesStartAtTheCentreAndCloseHorizontally)
     const QImage wide = graph.render(size);
     EXPECT_EQ(at(wide, 500, 10), green) << "now within the span: all three at the top, z drawn last";
     GSensorTrack().clear();
+}
+
+TEST(MainContextMenu, ItemsAndCommands)
+{
+    QMenu menu;
+    std::vector<int> chosen;
+    FillMainContextMenu(menu, [&chosen](int id) { chosen.push_back(id); });
+    std::vector<int> ids;
+    QStringList captions;
+    std::function<void(QMenu *)> walk = [&](QMenu *m) {
+        for (QAction *a : m->actions()) {
+            if (a->menu()) {
+                captions << a->text();
+                walk(a->menu());
+            } else {
+                ids.push_back(a->data().toInt());
+            }
+        }
+    };
+    walk(&menu);
+    std::vector<int> expected;
+    for (int id = 32810; id <= 32822; ++id)
+        expected.push_back(id);
+    EXPECT_EQ(ids, expected);
+    EXPECT_EQ(captions, QStringList({QStringLiteral("밝기"), QStringLiteral("속도"), QStringLiteral("볼륨")}));
+    menu.actions().at(1)->trigger();
+    EXPECT_EQ(chosen, std::vector<int>{32811});
 }

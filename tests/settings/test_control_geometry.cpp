@@ -67,6 +67,12 @@ TEST(ControlGeometry, VolumeAndTimeTexts)
     for (const Click &c : clicks)
         EXPECT_EQ(VolumeLevelAt(c.x, c.width), c.level) << c.x;
 
+    struct Strip {
+        int position, maximum, width, strip;
+    } strips[] = {{0, 1000, 500, 0}, {500, 1000, 500, 250}, {1000, 1000, 500, 500}, {7, 0, 500, 0}, {3, 7, 100, 42}};
+    for (const Strip &s : strips)
+        EXPECT_EQ(TimelineStripWidth(s.position, s.maximum, s.width), s.strip) << s.position << "/" << s.maximum;
+
     EXPECT_EQ(TimeText(3725000, 3900000), QStringLiteral("    62:05  /  65:00"));
     EXPECT_EQ(TimeText(0, 59999), QStringLiteral("    00:00  /  00:59"));
     EXPECT_EQ(RateText(1.0f), QStringLiteral("   1.00 x"));

@@ -1,8 +1,10 @@
 #include "CDvGsensorCtrl.h"
 
 #include "ControlGeometry.h"
+#include "MainMenu.h"
 #include "catalogue/Telemetry.h"
 
+#include <QContextMenuEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -78,6 +80,17 @@ void CDvGsensorCtrl::paintEvent(QPaintEvent *)
     // Drawn off screen, then copied in one go.
     QPainter painter(this);
     painter.drawImage(0, 0, render(size()));
+}
+
+} // namespace drivora
+
+namespace drivora {
+
+void CDvGsensorCtrl::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    FillMainContextMenu(menu, [this](int id) { emit command(id); });
+    menu.exec(event->globalPos());
 }
 
 } // namespace drivora

@@ -24,8 +24,12 @@ public:
     // Draws the whole control into an image of the given size.
     QImage render(QSize size) const;
 
+signals:
+    void command(int id); // chosen from the main context menu
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     uint32_t m_span = 60000;

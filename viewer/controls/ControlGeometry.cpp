@@ -70,6 +70,13 @@ int VolumeLevelAt(int x, int clientWidth)
     return eleventh > 0 ? std::clamp(x / eleventh, 0, 10) : 10;
 }
 
+int TimelineStripWidth(int position, int rangeMaximum, int channelWidth)
+{
+    if (rangeMaximum <= 0)
+        return 0;
+    return int(int64_t(position) * channelWidth / rangeMaximum);
+}
+
 QString TimeText(int64_t positionMs, int64_t durationMs)
 {
     auto mmss = [](int64_t ms) {

@@ -37,6 +37,10 @@ std::vector<Glyph> SpeedGaugeGlyphs(double speed);
 int VolumeFillWidth(int level, int clientWidth);
 int VolumeLevelAt(int x, int clientWidth);
 
+// Timeline: the width of the progress strip for a position; none for an
+// empty range.
+int TimelineStripWidth(int position, int rangeMaximum, int channelWidth);
+
 // Text panel kind 1: the time part after label 110, and the rate part after
 // label 111.
 QString TimeText(int64_t positionMs, int64_t durationMs);

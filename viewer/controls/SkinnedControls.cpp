@@ -137,14 +137,13 @@ void CDvSliderCtrl::paintEvent(QPaintEvent *)
                 DrawBitmapPart(pa, channelImage, i * 10, 0, 10, h, 10, 0);
             DrawBitmapPart(pa, channelImage, 0, 0, 10, h, 0, 0);
             DrawBitmapPart(pa, channelImage, w - 10, 0, 10, h, 537, 0);
-            const int range = maximum();
-            if (range > 0) { // no progress strip for an empty range
+            const int strip = TimelineStripWidth(value(), maximum(), w);
+            if (strip > 0) {
                 QImage b(w + 3, 7, QImage::Format_RGB32);
                 QPainter pb(&b);
                 for (int i = 0; i <= w / 3; ++i)
                     DrawBitmapPart(pb, fillImage, i * 3, 0, 3, 7, 0, 0);
                 pb.end();
-                const int strip = int(int64_t(value()) * w / range);
                 pa.drawImage(QPoint(0, 1), b, QRect(0, 0, strip, 7));
             }
         }
