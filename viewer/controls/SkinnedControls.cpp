@@ -372,9 +372,9 @@ void CDvMapPanelCtrl::resizeEvent(QResizeEvent *event)
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog)
 {
-    setFixedSize(250, 150);
+    setFixedSize(250, 160); // 166 x 99 dialog units
     m_ok = new CDvButtonCtrl(this);
-    m_ok->setGeometry(147, 99, 75, 36);
+    m_ok->setGeometry(147, 112, 75, 36); // (98, 66, 50, 24) dialog units
     m_ok->setImages(1094, 1095, 0, 0);
     m_ok->setText(QStringLiteral("확인"));
     m_ok->clearHover();
