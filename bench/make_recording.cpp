@@ -10,16 +10,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s FILE WIDTH HEIGHT REARWIDTH REARHEIGHT FPS SECONDS\n", argv[0]);
         return 2;
     }
-    cardgen::RecordingSpec spec;
-    spec.fileName = "REC_20240315_081500_0.AVI";
-    spec.width = std::atoi(argv[2]);
-    spec.height = std::atoi(argv[3]);
-    spec.rearWidth = std::atoi(argv[4]);
-    spec.rearHeight = std::atoi(argv[5]);
-    spec.fps = std::atoi(argv[6]);
-    spec.stretch.seconds = std::atoi(argv[7]);
-    spec.stretch.startUtc = 1710454500;
-    spec.videoKbps = spec.width >= 1920 ? 8000 : 2500;
+    cardgen::RecordingPlan plan;
+    plan.fileName = "REC_20240315_081500_0.AVI";
+    plan.width = std::atoi(argv[2]);
+    plan.height = std::atoi(argv[3]);
+    plan.rearWidth = std::atoi(argv[4]);
+    plan.rearHeight = std::atoi(argv[5]);
+    plan.fps = std::atoi(argv[6]);
+    plan.stretch.seconds = std::atoi(argv[7]);
+    plan.stretch.startUtc = 1710454500;
+    plan.videoKbps = plan.width >= 1920 ? 8000 : 2500;
     const cardgen::Drive drive;
-    return cardgen::WriteRecording(argv[1], spec, drive) ? 0 : 1;
+    return cardgen::WriteRecording(argv[1], plan, drive) ? 0 : 1;
 }

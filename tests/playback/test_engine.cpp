@@ -66,19 +66,19 @@ protected:
                       {"two-silent.avi", 160, cardgen::Sound::None, 0},
                       {"three.avi", 160, cardgen::Sound::None, 1}};
         for (const Shape &s : shapes) {
-            cardgen::RecordingSpec spec;
-            spec.fileName = "REC_20240315_081500_0.AVI";
-            spec.width = 320;
-            spec.height = 180;
-            spec.rearWidth = s.rear;
-            spec.rearHeight = s.rear ? 90 : 0;
-            spec.extraVideoStreams = s.extra;
-            spec.fps = 15;
-            spec.videoKbps = 400;
-            spec.sound = s.sound;
-            spec.stretch.seconds = 3;
-            spec.stretch.startUtc = 1710454500;
-            ASSERT_TRUE(cardgen::WriteRecording(path(s.name).toStdString(), spec, drive));
+            cardgen::RecordingPlan plan;
+            plan.fileName = "REC_20240315_081500_0.AVI";
+            plan.width = 320;
+            plan.height = 180;
+            plan.rearWidth = s.rear;
+            plan.rearHeight = s.rear ? 90 : 0;
+            plan.extraVideoStreams = s.extra;
+            plan.fps = 15;
+            plan.videoKbps = 400;
+            plan.sound = s.sound;
+            plan.stretch.seconds = 3;
+            plan.stretch.startUtc = 1710454500;
+            ASSERT_TRUE(cardgen::WriteRecording(path(s.name).toStdString(), plan, drive));
         }
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_dir->path());
         QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, s_dir->path());

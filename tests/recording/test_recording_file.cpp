@@ -66,22 +66,22 @@ protected:
                       {"front.avi", 0, cardgen::Sound::Pcm},
                       {"silent.avi", 160, cardgen::Sound::None}};
         for (const Shape &s : shapes) {
-            cardgen::RecordingSpec spec;
-            spec.fileName = "EVT_20240315_081612_0.AVI";
-            spec.width = 320;
-            spec.height = 180;
-            spec.rearWidth = s.rear;
-            spec.rearHeight = s.rear ? 90 : 0;
-            spec.fps = 10;
-            spec.videoKbps = 200;
-            spec.sound = s.sound;
-            spec.stretch.seconds = 3;
-            spec.stretch.startSeconds = 40;
-            spec.stretch.startUtc = 1710454572;
-            spec.stretch.impactAtSeconds = 1.5;
-            spec.stretch.coldStartFixes = 1;
+            cardgen::RecordingPlan plan;
+            plan.fileName = "EVT_20240315_081612_0.AVI";
+            plan.width = 320;
+            plan.height = 180;
+            plan.rearWidth = s.rear;
+            plan.rearHeight = s.rear ? 90 : 0;
+            plan.fps = 10;
+            plan.videoKbps = 200;
+            plan.sound = s.sound;
+            plan.stretch.seconds = 3;
+            plan.stretch.startSeconds = 40;
+            plan.stretch.startUtc = 1710454572;
+            plan.stretch.impactAtSeconds = 1.5;
+            plan.stretch.coldStartFixes = 1;
             std::vector<cardgen::TelemetryRecord> written;
-            ASSERT_TRUE(cardgen::WriteRecording(path(s.name), spec, drive, &written));
+            ASSERT_TRUE(cardgen::WriteRecording(path(s.name), plan, drive, &written));
             s_written[s.name] = written;
         }
     }

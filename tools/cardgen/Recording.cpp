@@ -120,11 +120,11 @@ std::vector<AccessUnit> EncodeTestPicture(const std::string &label, int width, i
     return splitAtDelimiters(stream);
 }
 
-bool WriteRecording(const std::string &path, const RecordingSpec &spec, const Drive &drive,
+bool WriteRecording(const std::string &path, const RecordingPlan &plan, const Drive &drive,
                     std::vector<TelemetryRecord> *written)
 {
-    const int frames = spec.stretch.seconds * spec.fps;
-    const std::string base = std::filesystem::path(spec.fileName).stem().string();
+    const int frames = plan.stretch.seconds * plan.fps;
+    const std::string base = std::filesystem::path(plan.fileName).stem().string();
 
     struct Timed {
         double ms;
@@ -143,41 +143,41 @@ bool WriteRecording(const std::string &path, const RecordingSpec &spec, const Dr
         int w, h;
         const char *pattern;
     };
-    std::vector<Channel> channels = {{"FRONT", spec.width, spec.height, "smpte"}};
-    if (spec.rearWidth > 0)
-        channels.push_back({"REAR", spec.rearWidth, spec.rearHeight, "ball"});
-    for (int i = 0; i < spec.extraVideoStreams; ++i)
-        channels.push_back({"EXTRA", spec.rearWidth > 0 ? spec.rearWidth : 320, spec.rearHeight > 0 ? spec.rearHeight : 180,
+    std::vector<Channel> channels = {{"FRONT", plan.width, plan.height, "smpte"}};
+    if (plan.rearWidth > 0)
+        channels.push_back({"REAR", plan.rearWidth, plan.rearHeight, "ball"});
+    for (int i = 0; i < plan.extraVideoStreams; ++i)
+        channels.push_back({"EXTRA", plan.rearWidth > 0 ? plan.rearWidth : 320, plan.rearHeight > 0 ? plan.rearHeight : 180,
                             "snow"});
     for (const Channel &c : channels) {
-        video.push_back(EncodeTestPicture(std::string(c.label) + "  " + base, c.w, c.h, spec.fps, frames,
-                                          c.label[0] == 'F' ? spec.videoKbps : spec.videoKbps / 3, c.pattern));
+        video.push_back(EncodeTestPicture(std::string(c.label) + "  " + base, c.w, c.h, plan.fps, frames,
+                                          c.label[0] == 'F' ? plan.videoKbps : plan.videoKbps / 3, c.pattern));
         if (video.back().empty())
             return false;
         AviStream s;
         s.type = AviStream::Video;
         s.width = uint32_t(c.w);
         s.height = uint32_t(c.h);
-        s.fps = uint32_t(spec.fps);
+        s.fps = uint32_t(plan.fps);
         s.name = c.label[0] == 'F' ? "front" : c.label[0] == 'R' ? "rear" : "extra";
         streams.push_back(s);
     }
     for (size_t v = 0; v < video.size(); ++v)
         for (size_t i = 0; i < video[v].size(); ++i)
-            chunks.push_back({i * 1000.0 / spec.fps, v, &video[v][i].bytes, video[v][i].key, 1, nullptr});
+            chunks.push_back({i * 1000.0 / plan.fps, v, &video[v][i].bytes, video[v][i].key, 1, nullptr});
 
     AacStream aac;
     std::vector<std::vector<uint8_t>> pcm;
-    const int rate = spec.sound == Sound::Pcm ? 16000 : 48000;
-    if (spec.sound != Sound::None) {
+    const int rate = plan.sound == Sound::Pcm ? 16000 : 48000;
+    if (plan.sound != Sound::None) {
         AviStream s;
         s.type = AviStream::Audio;
         s.channels = 1;
         s.sampleRate = uint32_t(rate);
         s.name = "sound";
         const size_t stream = streams.size();
-        if (spec.sound == Sound::Aac) {
-            aac = encodeAac(rate, 1, spec.stretch.seconds * rate / 1024 + 1);
+        if (plan.sound == Sound::Aac) {
+            aac = encodeAac(rate, 1, plan.stretch.seconds * rate / 1024 + 1);
             if (aac.frames.empty())
                 return false;
             s.formatTag = 0x00FF; // AAC, raw frames
@@ -200,7 +200,7 @@ bool WriteRecording(const std::string &path, const RecordingSpec &spec, const Dr
             s.sampleSize = 2;
             // A quiet 440 Hz tone in blocks of a tenth of a second.
             const int block = rate / 10;
-            for (int b = 0; b < spec.stretch.seconds * 10; ++b) {
+            for (int b = 0; b < plan.stretch.seconds * 10; ++b) {
                 std::vector<uint8_t> data(size_t(block) * 2);
                 for (int i = 0; i < block; ++i) {
                     const double t = double(b * block + i) / rate;
@@ -216,7 +216,7 @@ bool WriteRecording(const std::string &path, const RecordingSpec &spec, const Dr
         streams.push_back(s);
     }
 
-    const std::vector<TelemetryRecord> records = drive.records(spec.stretch);
+    const std::vector<TelemetryRecord> records = drive.records(plan.stretch);
     AviStream t;
     t.type = AviStream::Telemetry;
     t.scale = 1;

@@ -11,7 +11,7 @@ namespace cardgen {
 
 enum class Sound { None, Aac, Pcm };
 
-struct RecordingSpec {
+struct RecordingPlan {
     std::string fileName;
     int width = 1280, height = 720;         // front channel
     int rearWidth = 640, rearHeight = 360;  // rear channel; 0 = no rear camera
@@ -24,7 +24,7 @@ struct RecordingSpec {
 
 // Writes the recording; false with a message on standard error on failure.
 // The telemetry records written are returned through `written` when given.
-bool WriteRecording(const std::string &path, const RecordingSpec &spec, const Drive &drive,
+bool WriteRecording(const std::string &path, const RecordingPlan &plan, const Drive &drive,
                     std::vector<TelemetryRecord> *written = nullptr);
 
 // Encoded H.264 access units of a test picture showing the label and the

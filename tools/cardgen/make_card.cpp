@@ -83,33 +83,33 @@ int main(int argc, char **argv)
         {"PARKING", "MDI_20240315_101512_0.AVI", Motion::Parked, 0, Sound::Pcm, true, -1, 9.0, 0, -1, -1},
     };
     for (const Item &item : items) {
-        RecordingSpec spec;
-        spec.fileName = item.name;
-        spec.sound = item.sound;
+        RecordingPlan plan;
+        plan.fileName = item.name;
+        plan.sound = item.sound;
         if (small) {
-            spec.width = 320;
-            spec.height = 180;
-            spec.rearWidth = item.rear ? 160 : 0;
-            spec.rearHeight = item.rear ? 90 : 0;
-            spec.fps = 15;
-            spec.videoKbps = 300;
+            plan.width = 320;
+            plan.height = 180;
+            plan.rearWidth = item.rear ? 160 : 0;
+            plan.rearHeight = item.rear ? 90 : 0;
+            plan.fps = 15;
+            plan.videoKbps = 300;
         } else if (!item.rear) {
-            spec.rearWidth = spec.rearHeight = 0;
+            plan.rearWidth = plan.rearHeight = 0;
         }
-        spec.stretch.motion = item.motion;
-        spec.stretch.startSeconds = item.driveSeconds;
-        spec.stretch.seconds = small ? 4 : 20;
-        spec.stretch.startUtc = utcOfName(item.name);
-        spec.stretch.impactAtSeconds = small && item.impact >= 0 ? 2.0 : item.impact;
-        spec.stretch.knockAtSeconds = small && item.knock >= 0 ? 2.0 : item.knock;
-        spec.stretch.coldStartFixes = item.coldStart;
-        spec.stretch.outageFrom = small && item.outageFrom >= 0 ? 1 : item.outageFrom;
-        spec.stretch.outageTo = small && item.outageTo >= 0 ? 2 : item.outageTo;
+        plan.stretch.motion = item.motion;
+        plan.stretch.startSeconds = item.driveSeconds;
+        plan.stretch.seconds = small ? 4 : 20;
+        plan.stretch.startUtc = utcOfName(item.name);
+        plan.stretch.impactAtSeconds = small && item.impact >= 0 ? 2.0 : item.impact;
+        plan.stretch.knockAtSeconds = small && item.knock >= 0 ? 2.0 : item.knock;
+        plan.stretch.coldStartFixes = item.coldStart;
+        plan.stretch.outageFrom = small && item.outageFrom >= 0 ? 1 : item.outageFrom;
+        plan.stretch.outageTo = small && item.outageTo >= 0 ? 2 : item.outageTo;
         fs::create_directories(card / item.folder);
         const fs::path path = card / item.folder / item.name;
         std::printf("writing %s\n", path.c_str());
         std::fflush(stdout);
-        if (!WriteRecording(path.string(), spec, drive))
+        if (!WriteRecording(path.string(), plan, drive))
             return 1;
     }
 
