@@ -411,10 +411,12 @@ void PlaybackEngine::onPadAdded(GstElement *, GstPad *pad, gpointer data)
     }
 }
 
-GstFlowReturn PlaybackEngine::onSample(GstElement *sink, gpointer data)
+namespace {
+
+// Puts a renderer's picture in its slot and tells the window.
+GstFlowReturn deliver(GstSample *sample, gpointer data)
 {
     auto *slot = static_cast<RendererSlot *>(data);
-    GstSample *sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
     if (!sample)
         return GST_FLOW_EOS;
     slot->frames->set(frameOf(sample));
@@ -424,17 +426,16 @@ GstFlowReturn PlaybackEngine::onSample(GstElement *sink, gpointer data)
     return GST_FLOW_OK;
 }
 
+} // namespace
+
+GstFlowReturn PlaybackEngine::onSample(GstElement *sink, gpointer data)
+{
+    return deliver(gst_app_sink_pull_sample(GST_APP_SINK(sink)), data);
+}
+
 GstFlowReturn PlaybackEngine::onPreroll(GstElement *sink, gpointer data)
 {
-    auto *slot = static_cast<RendererSlot *>(data);
-    GstSample *sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink));
-    if (!sample)
-        return GST_FLOW_EOS;
-    slot->frames->set(frameOf(sample));
-    gst_sample_unref(sample);
-    if (slot->window)
-        slot->window->frameArrived();
-    return GST_FLOW_OK;
+    return deliver(gst_app_sink_pull_preroll(GST_APP_SINK(sink)), data); // the still picture when paused
 }
 
 void PlaybackEngine::teardown()
