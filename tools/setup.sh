@@ -18,7 +18,7 @@ packages=(
   # virtual display, reports
   xvfb xauth poppler-utils
   # benchmarks
-  time
+  time bc python3
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "controls/CDvGsensorCtrl.h"
 #include "controls/CDvListCtrl.h"
 #include "controls/CDvScreenCtrl.h"
+#include "controls/SkinnedControls.h"
 #include "playback/PlaybackEngine.h"
 
 #include <QApplication>
@@ -55,13 +56,56 @@ int main(int argc, char *argv[])
     auto *videoSide = new QVBoxLayout;
     auto *front = new CDvScreenCtrl(&window);
     auto *rear = new CDvScreenCtrl(&window);
-    auto *status = new QLabel(&window);
     auto *graph = new CDvGsensorCtrl(&window);
     graph->setFixedHeight(100);
+    auto *timeline = new CDvSliderCtrl(&window);
+    timeline->setFixedHeight(40);
+    timeline->setRange(0, 1000);
+    timeline->setEnabled(false);
+
+    // Transport, rate and brightness, the speed gauge and the volume.
+    auto *bar = new QHBoxLayout;
+    struct ButtonImages {
+        int normal, pressed, hover, disabled;
+        QSize size;
+    };
+    auto makeButton = [&](ButtonImages images) {
+        auto *button = new CDvButtonCtrl(&window);
+        button->setImages(images.normal, images.pressed, images.hover, images.disabled);
+        button->setFixedSize(images.size);
+        bar->addWidget(button);
+        return button;
+    };
+    CDvButtonCtrl *prev = makeButton({19171, 19172, 19173, 19174, {32, 32}});
+    CDvButtonCtrl *rewind = makeButton({19181, 19182, 19183, 19184, {32, 32}});
+    CDvButtonCtrl *playButton = makeButton({19191, 19192, 19193, 19194, {32, 32}});
+    CDvButtonCtrl *pauseButton = makeButton({19195, 19196, 19197, 19198, {32, 32}});
+    CDvButtonCtrl *forward = makeButton({19201, 19202, 19203, 19204, {32, 32}});
+    CDvButtonCtrl *next = makeButton({19211, 19212, 19213, 19214, {32, 32}});
+    pauseButton->hide();
+    auto *timeText = new CDvTextCtrl(1, &window);
+    timeText->setFixedSize(330, 20);
+    bar->addSpacing(12);
+    bar->addWidget(timeText);
+    bar->addStretch(1);
+    auto *gauge = new CDvSpeedCtrl(&window);
+    gauge->setFixedSize(124, 38);
+    bar->addWidget(gauge);
+    auto *volume = new CDvVolumeCtrl(&window);
+    volume->setFixedSize(70, 21);
+    bar->addWidget(volume);
+    auto *gText = new CDvTextCtrl(2, &window);
+    gText->setFixedHeight(20);
+    auto *positionText = new CDvTextCtrl(4, &window);
+    positionText->setFixedHeight(20);
+
     videoSide->addWidget(front, 2);
     videoSide->addWidget(rear, 1);
+    videoSide->addWidget(timeline);
     videoSide->addWidget(graph);
-    videoSide->addWidget(status);
+    videoSide->addLayout(bar);
+    videoSide->addWidget(gText);
+    videoSide->addWidget(positionText);
     columns->addWidget(listSide);
     columns->addLayout(videoSide, 1);
 
@@ -99,8 +143,11 @@ int main(int argc, char *argv[])
                                  QStringLiteral("동영상을 플레이 할 수 없습니다.(001)"));
             return;
         }
-        player.setVolume(49);
+        player.setVolume(std::clamp(volume->level() * 10 - 1, 0, 99));
         model->setCurrentRow(row);
+        timeline->setEnabled(true);
+        playButton->hide();
+        pauseButton->show();
         rear->setVisible(player.engine()->videoCount() > 1);
         DrainTelemetry(player.engine()->streamParser());
         graph->setPlotSpanMs(uint32_t(player.durationMs()));
@@ -113,27 +160,65 @@ int main(int argc, char *argv[])
         view->fill(kind);
     });
 
-    // Follows playback: position, speed and position from the telemetry.
+    auto running = [&] {
+        PlaybackEngine *engine = player.engine();
+        return engine && engine->state() != EngineNoGraph ? engine : nullptr;
+    };
+    QObject::connect(playButton, &QAbstractButton::clicked, &window, [&] {
+        if (PlaybackEngine *engine = running(); engine && engine->run() == 0) {
+            playButton->hide();
+            pauseButton->show();
+        }
+    });
+    QObject::connect(pauseButton, &QAbstractButton::clicked, &window, [&] {
+        if (PlaybackEngine *engine = running()) {
+            engine->pause();
+            pauseButton->hide();
+            playButton->show();
+        }
+    });
+    auto skip = [&](int64_t byMs) {
+        if (PlaybackEngine *engine = running()) {
+            const int64_t target = std::clamp<int64_t>(engine->position() / 10000 + byMs, 0, player.durationMs());
+            player.seek(target);
+        }
+    };
+    QObject::connect(rewind, &QAbstractButton::clicked, &window, [&] { skip(-5000); });
+    QObject::connect(forward, &QAbstractButton::clicked, &window, [&] { skip(5000); });
+    QObject::connect(prev, &QAbstractButton::clicked, &window, [&] { play(std::max(0, model->currentRow() - 1)); });
+    QObject::connect(next, &QAbstractButton::clicked, &window,
+                     [&] { play(std::min(model->rowCount() - 1, model->currentRow() + 1)); });
+    QObject::connect(timeline, &QSlider::sliderReleased, &window, [&] {
+        player.seek(int64_t(timeline->value()) * player.durationMs() / 1000);
+    });
+    QObject::connect(volume, &CDvVolumeCtrl::levelChosen, &window,
+                     [&](int level) { player.setVolume(std::clamp(level * 10 - 1, 0, 99)); });
+
+    // Follows playback: the timeline, time, speed, G-sensor values and position.
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &window, [&] {
-        PlaybackEngine *engine = player.engine();
-        if (!engine || engine->state() == EngineNoGraph)
+        PlaybackEngine *engine = running();
+        if (!engine)
             return;
         const uint32_t ms = uint32_t(engine->position() / 10000);
+        const int64_t duration = player.durationMs();
+        if (!timeline->isSliderDown() && duration > 0)
+            timeline->setValue(int(int64_t(ms) * 1000 / duration));
         double speed = 0;
-        float lat = 0, lon = 0, x = 0, y = 0, z = 0;
+        float lat = 0, lon = 0;
         GetSpeedAt(ms, speed);
-        GetPositionAt(ms, lat, lon);
-        GetAccelAt(ms, x, y, z);
-        status->setText(QStringLiteral("%1 / %2 s   %3 km/h   %4, %5   G %6 %7 %8")
-                            .arg(ms / 1000.0, 0, 'f', 1)
-                            .arg(double(player.durationMs()) / 1000.0, 0, 'f', 1)
-                            .arg(speed, 0, 'f', 1)
-                            .arg(double(lat), 0, 'f', 5)
-                            .arg(double(lon), 0, 'f', 5)
-                            .arg(double(x), 0, 'f', 3)
-                            .arg(double(y), 0, 'f', 3)
-                            .arg(double(z), 0, 'f', 3));
+        if (GetPositionAt(ms, lat, lon)) {
+            positionText->latitude = lat;
+            positionText->longitude = lon;
+        }
+        gText->gValid = GetAccelAt(ms, gText->gx, gText->gy, gText->gz);
+        gauge->setSpeed(speed);
+        timeText->positionMs = ms;
+        timeText->durationMs = duration;
+        timeText->rate = engine->rate();
+        for (QWidget *w : {static_cast<QWidget *>(timeText), static_cast<QWidget *>(gText),
+                           static_cast<QWidget *>(positionText)})
+            w->update();
         if (engine->state() == EngineRunning && engine->position() >= engine->duration()) {
             const int next = model->currentRow() + 1;
             if (next < model->rowCount())
