@@ -2,7 +2,7 @@
 // prints: open-to-first-picture ms, paused seek ms (mean of 10), frames
 // shown and decoded per channel during a real-time play of the whole file,
 // and the CPU seconds of that play.
-#include "playback/PlaybackEngine.h"
+#include "playback/PlayerFront.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

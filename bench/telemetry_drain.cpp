@@ -6,7 +6,7 @@
 #include "cardgen/Drive.h"
 #include "cardgen/Recording.h"
 #include "catalogue/Telemetry.h"
-#include "playback/RecordingFile.h"
+#include "catalogue/RecordingFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

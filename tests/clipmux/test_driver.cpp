@@ -2,6 +2,7 @@
 // files made from real encoder output that FFmpeg must decode exactly like the
 // raw stream.
 #include "Mp4Parse.h"
+#include "support/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -18,33 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string output;
-};
-
-Result Shell(const std::string &command)
-{
-    Result r;
-    std::FILE *p = ::popen((command + " 2>&1").c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), p)) > 0)
-        r.output.append(buffer.data(), n);
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using testsupport::Quote;
+using testsupport::Result;
+using testsupport::Shell;
 
 std::vector<std::string> Lines(const std::string &text)
 {

@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary bytes as a recording file, read through the
 // stream parser's record interface into the telemetry tracks.
 #include "catalogue/Telemetry.h"
-#include "playback/RecordingFile.h"
+#include "catalogue/RecordingFile.h"
 
 #include <QString>
 

@@ -1,14 +1,24 @@
 // The playback engine on real recordings made by the card generator.
-#include "cardgen/Recording.h"
-#include "playback/PlaybackEngine.h"
+#include "playback/PlayerFront.h"
+#include "support/Files.h"
+#include "support/Recordings.h"
 
+#include "catalogue/NativePath.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cstring>
+#include <filesystem>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -54,7 +64,6 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        const cardgen::Drive drive;
         struct Shape {
             const char *name;
             int rear;
@@ -66,19 +75,11 @@ protected:
                       {"two-silent.avi", 160, cardgen::Sound::None, 0},
                       {"three.avi", 160, cardgen::Sound::None, 1}};
         for (const Shape &s : shapes) {
-            cardgen::RecordingPlan plan;
-            plan.fileName = "REC_20240315_081500_0.AVI";
-            plan.width = 320;
-            plan.height = 180;
-            plan.rearWidth = s.rear;
-            plan.rearHeight = s.rear ? 90 : 0;
-            plan.extraVideoStreams = s.extra;
-            plan.fps = 15;
-            plan.videoKbps = 400;
-            plan.sound = s.sound;
-            plan.stretch.seconds = 3;
-            plan.stretch.startUtc = 1710454500;
-            ASSERT_TRUE(cardgen::WriteRecording(path(s.name).toStdString(), plan, drive));
+            testsupport::SmallRecording shape;
+            shape.rearWidth = s.rear;
+            shape.sound = s.sound;
+            shape.extraVideoStreams = s.extra;
+            ASSERT_TRUE(testsupport::MakeRecording(path(s.name).toStdString(), shape));
         }
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_dir->path());
         QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, s_dir->path());
@@ -438,4 +439,160 @@ TEST(VideoFrames, ConvertsAndStretches)
     }
     EXPECT_TRUE(released) << "the decoder's buffer is given back with the last copy";
     EXPECT_TRUE(VideoFrame().toImage().isNull());
+}
+
+namespace {
+
+// Fills the data of every chunk with one of the ids with noise.
+std::string WithNoise(std::string bytes, std::initializer_list<const char *> ids)
+{
+    uint32_t seed = 12345;
+    size_t at = bytes.find("movi") + 4;
+    while (at + 8 <= bytes.size()) {
+        const std::string id = bytes.substr(at, 4);
+        if (id == "idx1")
+            break;
+        if (id == "LIST") {
+            at += 12;
+            continue;
+        }
+        uint32_t size = 0;
+        std::memcpy(&size, bytes.data() + at + 4, 4);
+        for (const char *wanted : ids)
+            if (id == wanted)
+                for (size_t i = 0; i < size && at + 8 + i < bytes.size(); ++i)
+                    bytes[at + 8 + i] = char((seed = seed * 1103515245 + 12345) >> 16);
+        at += 8 + size + (size & 1);
+    }
+    return bytes;
+}
+
+// Changes a field of the n-th stream's header chunk ("strh" or "strf").
+std::string WithStreamField(std::string bytes, const char *chunk, int stream, size_t offset, const std::string &value)
+{
+    size_t at = 0;
+    for (int i = 0; i <= stream; ++i)
+        at = bytes.find(chunk, at + (i ? 4 : 0), 4);
+    bytes.replace(at + 8 + offset, value.size(), value);
+    return bytes;
+}
+
+std::string Le32(uint32_t v)
+{
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+
+} // namespace
+
+// Recordings that are whole enough to play some of: each opens at once with
+// what can be decoded, or fails at once when no picture decodes.
+TEST_F(Engine, OddRecordingsOpenAtOnceWithWhatDecodes)
+{
+    QTemporaryDir dir;
+    const std::string good = dir.filePath(QStringLiteral("good.avi")).toStdString();
+    testsupport::SmallRecording shape;
+    shape.seconds = 8; // longer than a branch may stay silent
+    shape.fps = 10;
+    shape.videoKbps = 200;
+    ASSERT_TRUE(testsupport::MakeRecording(good, shape));
+    const std::string bytes = testsupport::ReadText(good);
+    std::string noSound = bytes;
+    ASSERT_GT(testsupport::ReplaceFourCc(noSound, "02wb", "JUNK"), 10u);
+
+    struct Case {
+        const char *what;
+        std::string bytes;
+        bool opens;
+        QStringList ended; // branches given up
+    } cases[] = {
+        {"sound chunks missing", noSound, true, {"Audio 1"}},
+        {"rear stream of an unknown coding",
+         WithStreamField(WithStreamField(bytes, "strh", 1, 4, "XVID"), "strf", 1, 16, "XVID"), true, {"Video 2"}},
+        {"sound of an unknown format", WithStreamField(bytes, "strf", 2, 0, std::string("\x34\x12", 2)), true,
+         {"Audio 1"}},
+        {"front picture size 0 x 0", WithStreamField(WithStreamField(bytes, "strf", 0, 4, Le32(0)), "strf", 0, 8, Le32(0)),
+         true, {}},
+        {"front picture size 65535 x 65535",
+         WithStreamField(WithStreamField(bytes, "strf", 0, 4, Le32(65535)), "strf", 0, 8, Le32(65535)), true, {}},
+        {"front pictures are noise", WithNoise(bytes, {"00dc"}), true, {"Video 1"}},
+        {"both channels are noise", WithNoise(bytes, {"00dc", "01dc"}), false, {}},
+    };
+    int made = 0;
+    for (const Case &c : cases) {
+        // Each in a file of its own: the engine still holds the previous one.
+        const QString file = dir.filePath(QStringLiteral("REC_20240315_0815%1_0.AVI").arg(made++, 2, 10, QLatin1Char('0')));
+        ASSERT_TRUE(testsupport::WriteText(file.toStdString(), c.bytes));
+        QElapsedTimer timer;
+        timer.start();
+        const bool opened = player.open(file);
+        EXPECT_LT(timer.elapsed(), 1000) << c.what;
+        ASSERT_EQ(opened, c.opens) << c.what;
+        if (!opened)
+            continue;
+        PlaybackEngine &e = engine();
+        EXPECT_EQ(e.endedBranches(), c.ended) << c.what;
+        QImage picture;
+        const bool frontShown = !c.ended.contains(QStringLiteral("Video 1"));
+        EXPECT_EQ(e.GrabFrame(0, picture), frontShown) << c.what;
+        EXPECT_EQ(e.GrabFrame(1, picture), c.ended != QStringList{"Video 2"}) << c.what;
+        // It plays, and seeks (which wait for pictures again) still answer.
+        ASSERT_EQ(e.run(), 0) << c.what;
+        const quint64 shown = e.framesShown(frontShown ? 0 : 1);
+        timer.restart();
+        while (e.framesShown(frontShown ? 0 : 1) < shown + 3 && timer.elapsed() < 3000)
+            QThread::msleep(10);
+        EXPECT_GE(e.framesShown(frontShown ? 0 : 1), shown + 3) << c.what << ": pictures move on";
+        e.pause();
+        timer.restart();
+        EXPECT_TRUE(player.seek(6000)) << c.what;
+        EXPECT_LT(timer.elapsed(), 1000) << c.what;
+        EXPECT_NEAR(double(e.position()), 6.0e7, 0.2e7) << c.what;
+    }
+}
+
+// A FIFO or a folder named like a recording is never opened (a FIFO's open
+// would wait for a writer forever).
+TEST_F(Engine, OnlyRegularFilesAreOpened)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("REC_20240315_081508_0.AVI"));
+    ASSERT_EQ(::mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    const QString folder = dir.filePath(QStringLiteral("REC_20240315_081509_0.AVI"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString &path : {fifo, folder, QStringLiteral("/dev/zero")}) {
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(player.open(path)) << qPrintable(path);
+        EXPECT_LT(timer.elapsed(), 1000) << qPrintable(path);
+    }
+}
+
+// A name whose bytes are not UTF-8 (a card written by another system) opens.
+TEST_F(Engine, NamesThatAreNotUtf8Open)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/\xff\xfe card/";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray file = folder + "REC_20240315_081500_0.AVI";
+    std::filesystem::copy_file(path("one-aac.avi").toStdString(), file.toStdString());
+    const QString path = PathFromNative(file);
+    EXPECT_EQ(NativeFromPath(path), file);
+    EXPECT_TRUE(player.open(path));
+}
+
+// The end of the stream and errors arrive as signals on the engine's thread.
+TEST_F(Engine, TheEndArrivesAsASignal)
+{
+    ASSERT_TRUE(player.open(path("one-pcm.avi")));
+    PlaybackEngine &e = engine();
+    bool ended = false;
+    QObject::connect(e.events(), &BusWatcher::endOfStream, [&] { ended = true; });
+    e.setRate(2.0f);
+    ASSERT_EQ(e.run(), 0);
+    QElapsedTimer timer;
+    timer.start();
+    while (!ended && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(e.position(), e.duration());
 }

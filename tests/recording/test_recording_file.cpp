@@ -2,8 +2,10 @@
 // stream parser's record interface; damaged copies end cleanly.
 #include "cardgen/AviWriter.h"
 #include "cardgen/Recording.h"
+#include "support/Process.h"
+#include "support/Recordings.h"
 #include "catalogue/Telemetry.h"
-#include "playback/RecordingFile.h"
+#include "catalogue/RecordingFile.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -57,7 +59,6 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        const cardgen::Drive drive;
         struct Shape {
             const char *name;
             int rear;
@@ -66,22 +67,18 @@ protected:
                       {"front.avi", 0, cardgen::Sound::Pcm},
                       {"silent.avi", 160, cardgen::Sound::None}};
         for (const Shape &s : shapes) {
-            cardgen::RecordingPlan plan;
-            plan.fileName = "EVT_20240315_081612_0.AVI";
-            plan.width = 320;
-            plan.height = 180;
-            plan.rearWidth = s.rear;
-            plan.rearHeight = s.rear ? 90 : 0;
-            plan.fps = 10;
-            plan.videoKbps = 200;
-            plan.sound = s.sound;
-            plan.stretch.seconds = 3;
-            plan.stretch.startSeconds = 40;
-            plan.stretch.startUtc = 1710454572;
-            plan.stretch.impactAtSeconds = 1.5;
-            plan.stretch.coldStartFixes = 1;
+            testsupport::SmallRecording shape;
+            shape.fileName = "EVT_20240315_081612_0.AVI";
+            shape.rearWidth = s.rear;
+            shape.sound = s.sound;
+            shape.fps = 10;
+            shape.videoKbps = 200;
+            shape.startSeconds = 40;
+            shape.startUtc = 1710454572;
+            shape.impactAtSeconds = 1.5;
+            shape.coldStartFixes = 1;
             std::vector<cardgen::TelemetryRecord> written;
-            ASSERT_TRUE(cardgen::WriteRecording(path(s.name), plan, drive, &written));
+            ASSERT_TRUE(testsupport::MakeRecording(path(s.name), shape, &written));
             s_written[s.name] = written;
         }
     }
@@ -249,15 +246,9 @@ namespace {
 
 std::string Shell(const std::string &command, int *exitCode)
 {
-    std::string out;
-    std::FILE *p = ::popen((command + " 2>&1").c_str(), "r");
-    std::array<char, 4096> buffer;
-    size_t n;
-    while (p && (n = std::fread(buffer.data(), 1, buffer.size(), p)) > 0)
-        out.append(buffer.data(), n);
-    const int status = p ? ::pclose(p) : -1;
-    *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
+    const testsupport::Result r = testsupport::Shell(command);
+    *exitCode = r.exitCode;
+    return r.output;
 }
 
 } // namespace

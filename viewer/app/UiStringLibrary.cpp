@@ -1,6 +1,7 @@
 #include "UiStringLibrary.h"
 
 #include "catalogue/AppPaths.h"
+#include "catalogue/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +11,14 @@
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace drivora {
 namespace {
+
+// A few hundred texts of at most 1023 bytes each: anything far larger is not
+// the interface texts.
+constexpr qint64 kMaxCatalogueBytes = 4 << 20;
 
 struct FileIdentity {
     quint64 device = 0, inode = 0;
@@ -119,9 +125,14 @@ bool UiStringLibrary::load()
     }
     const QString path = catalogueFilePath();
     std::lock_guard lock(c.mutex);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file of sane size: a FIFO would block, a device never end.
+    const int fd = OpenRegularFile(path, kMaxCatalogueBytes);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return false;
+    }
     struct stat st {};
     if (::fstat(file.handle(), &st) != 0)
         return false;

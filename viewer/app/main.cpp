@@ -13,7 +13,7 @@
 #include "controls/CDvListCtrl.h"
 #include "controls/CDvScreenCtrl.h"
 #include "controls/SkinnedControls.h"
-#include "playback/PlaybackEngine.h"
+#include "playback/PlayerFront.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

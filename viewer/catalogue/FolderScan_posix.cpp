@@ -1,6 +1,6 @@
 #include "FolderScan.h"
 
-#include <QFile>
+#include "NativePath.h"
 
 #include <cstring>
 #include <dirent.h>
@@ -8,7 +8,26 @@
 
 namespace drivora {
 
-bool ForEachFolderItem(const QByteArray &folder, const std::function<void(QByteArrayView, bool)> &visit)
+namespace {
+
+FolderItemKind kindOf(const QByteArray &full, bool followLink)
+{
+    struct stat st {};
+    if (::lstat(full.constData(), &st) != 0)
+        return FolderItemKind::Other;
+    if (S_ISLNK(st.st_mode)) {
+        if (!followLink || ::stat(full.constData(), &st) != 0)
+            return FolderItemKind::Other;
+        return S_ISREG(st.st_mode) ? FolderItemKind::RegularFile : FolderItemKind::Other;
+    }
+    if (S_ISDIR(st.st_mode))
+        return FolderItemKind::Folder;
+    return S_ISREG(st.st_mode) ? FolderItemKind::RegularFile : FolderItemKind::Other;
+}
+
+} // namespace
+
+bool ForEachFolderItem(const QByteArray &folder, const std::function<void(QByteArrayView, FolderItemKind)> &visit)
 {
     DIR *dir = ::opendir(folder.constData());
     if (!dir)
@@ -17,13 +36,23 @@ bool ForEachFolderItem(const QByteArray &folder, const std::function<void(QByteA
         const char *name = item->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
             continue;
-        bool isFolder = item->d_type == DT_DIR;
-        if (item->d_type == DT_UNKNOWN) { // some file systems do not say
-            struct stat st {};
-            const QByteArray full = folder + name;
-            isFolder = ::lstat(full.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        FolderItemKind kind;
+        switch (item->d_type) {
+        case DT_DIR:
+            kind = FolderItemKind::Folder;
+            break;
+        case DT_REG:
+            kind = FolderItemKind::RegularFile;
+            break;
+        case DT_LNK:
+        case DT_UNKNOWN: // links are followed to files only; some file systems do not say
+            kind = kindOf(folder + name, true);
+            break;
+        default:
+            kind = FolderItemKind::Other;
+            break;
         }
-        visit(QByteArrayView(name, qsizetype(std::strlen(name))), isFolder);
+        visit(QByteArrayView(name, qsizetype(std::strlen(name))), kind);
     }
     ::closedir(dir);
     return true;
@@ -32,7 +61,7 @@ bool ForEachFolderItem(const QByteArray &folder, const std::function<void(QByteA
 bool IsFolder(const QString &path)
 {
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(NativeFromPath(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace drivora

@@ -1,6 +1,7 @@
 #include "RecordingCatalogue.h"
 
 #include "FolderScan.h"
+#include "NativePath.h"
 #include "app/UiStringLibrary.h"
 
 #include <QFile>
@@ -44,13 +45,13 @@ bool AddCheckedRecording(const QString &folder, const QString &name);
 
 void scanFolder(const QByteArray &folder, const QString &folderText)
 {
-    ForEachFolderItem(folder, [&](QByteArrayView name, bool isFolder) {
-        if (isFolder) {
+    ForEachFolderItem(folder, [&](QByteArrayView name, FolderItemKind kind) {
+        if (kind == FolderItemKind::Folder) {
             QByteArray sub = folder;
             sub.append(name).append('/');
-            scanFolder(sub, folderText + QString::fromUtf8(name) + kSeparator);
-        } else if (IsRecordingFileName(name)) {
-            AddCheckedRecording(folderText, QString::fromUtf8(name));
+            scanFolder(sub, folderText + PathFromNative(name) + kSeparator);
+        } else if (kind == FolderItemKind::RegularFile && IsRecordingFileName(name)) {
+            AddCheckedRecording(folderText, PathFromNative(name));
         }
     });
 }
@@ -103,7 +104,7 @@ bool IsRecordingFileName(QByteArrayView name)
 
 bool IsRecordingFileName(const QString &name)
 {
-    return IsRecordingFileName(QByteArrayView(name.toUtf8()));
+    return IsRecordingFileName(QByteArrayView(NativeFromPath(name)));
 }
 
 NameDateTime SplitNameDateTime(const QString &name)
@@ -189,6 +190,8 @@ bool AddRecordingFile(const QString &path)
     const qsizetype cut = path.lastIndexOf(kSeparator);
     if (cut <= 0)
         return true;
+    if (IsSomethingElseThanAFile(path))
+        return false; // a FIFO or device named like a recording is never read
     return AddRecording(path.left(cut + 1), path.mid(cut + 1));
 }
 
@@ -202,14 +205,14 @@ bool AddRecordingPath(const QString &path)
         // load only counts a reference instead of reading the catalogue again.
         UiStringLibrary held;
         held.load();
-        scanFolder(QFile::encodeName(folder), folder);
+        scanFolder(NativeFromPath(folder), folder);
         return true;
     }
     const qsizetype cut = path.lastIndexOf(kSeparator);
     if (cut <= 0)
         return true;
     const QString name = path.mid(cut + 1);
-    if (IsRecordingFileName(name))
+    if (IsRecordingFileName(name) && !IsSomethingElseThanAFile(path))
         return AddRecording(path.left(cut + 1), name);
     return true;
 }

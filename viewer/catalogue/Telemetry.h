@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playback/StreamRecordSource.h"
+#include "catalogue/StreamRecordSource.h"
 
 #include <cstdint>
 #include <string_view>

@@ -7,46 +7,14 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
 
 namespace drivora {
 namespace {
 
-constexpr GstClockTime kStateTimeout = 10 * GST_SECOND;
-
-GstElement *make(const char *factory, const char *name = nullptr)
-{
-    return gst_element_factory_make(factory, name);
-}
-
-// A bin of elements linked in a row, with ghost pads at both ends.
-GstElement *makeChain(const char *name, std::initializer_list<GstElement *> elements, bool sourcePad = true)
-{
-    for (GstElement *e : elements)
-        if (!e) {
-            for (GstElement *o : elements)
-                if (o)
-                    gst_object_unref(gst_object_ref_sink(o));
-            return nullptr;
-        }
-    GstElement *bin = gst_bin_new(name);
-    GstElement *previous = nullptr;
-    for (GstElement *e : elements) {
-        gst_bin_add(GST_BIN(bin), e);
-        if (previous)
-            gst_element_link(previous, e);
-        previous = e;
-    }
-    GstPad *sink = gst_element_get_static_pad(*elements.begin(), "sink");
-    gst_element_add_pad(bin, gst_ghost_pad_new("sink", sink));
-    gst_object_unref(sink);
-    if (sourcePad) {
-        GstPad *src = gst_element_get_static_pad(previous, "src");
-        gst_element_add_pad(bin, gst_ghost_pad_new("src", src));
-        gst_object_unref(src);
-    }
-    return bin;
-}
+// Only bounds a pipeline that never answers at all (an element that hangs);
+// every ordinary answer, good or bad, comes from the pipeline itself.
+constexpr int kUnansweredGuardMs = 5000;
+constexpr GstClockTime kSeekGuard = 5 * GST_SECOND;
 
 // Wraps a 4:2:0 sample as a frame without copying it.
 VideoFrame frameOf(GstSample *sample)
@@ -82,6 +50,39 @@ struct RendererSlot {
     IVideoWindow *window;
 };
 
+// Puts a renderer's picture in its slot and tells the window.
+GstFlowReturn deliver(GstSample *pulled, gpointer data)
+{
+    GstHandle<GstSample> sample(pulled);
+    auto *slot = static_cast<RendererSlot *>(data);
+    if (!sample)
+        return GST_FLOW_EOS;
+    slot->frames->set(frameOf(sample.get()));
+    if (slot->window)
+        slot->window->frameArrived();
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn onSample(GstAppSink *sink, gpointer data)
+{
+    return deliver(gst_app_sink_pull_sample(sink), data);
+}
+
+GstFlowReturn onPreroll(GstAppSink *sink, gpointer data)
+{
+    return deliver(gst_app_sink_pull_preroll(sink), data); // the still picture when paused
+}
+
+bool hasCoding(GstPad *pad, const char *coding)
+{
+    GstHandle<GstCaps> caps(gst_pad_get_current_caps(pad));
+    if (!caps)
+        caps.reset(gst_pad_query_caps(pad, nullptr));
+    if (!caps || gst_caps_is_empty(caps.get()) || gst_caps_is_any(caps.get()))
+        return false;
+    return gst_structure_has_name(gst_caps_get_structure(caps.get(), 0), coding);
+}
+
 } // namespace
 
 void InitialiseMedia()
@@ -98,13 +99,11 @@ QString ChosenAudioSink()
             return QString::fromUtf8(forced);
         // A sink that opens (reaches READY) means there is a sound output.
         for (const char *candidate : {"pulsesink", "alsasink"}) {
-            GstElement *sink = make(candidate);
+            GstHandle<GstElement> sink = MakeElement(candidate);
             if (!sink)
                 continue;
-            gst_object_ref_sink(sink);
-            const bool opens = gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
-            gst_element_set_state(sink, GST_STATE_NULL);
-            gst_object_unref(sink);
+            const bool opens = gst_element_set_state(sink.get(), GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+            gst_element_set_state(sink.get(), GST_STATE_NULL);
             if (opens)
                 return QStringLiteral("autoaudiosink");
         }
@@ -141,114 +140,7 @@ void WriteComponentsFlag()
         settings.setValue(QStringLiteral("usingDShow"), 1);
 }
 
-// --- Stream parser -------------------------------------------------------
-
-StreamParser::StreamParser()
-{
-    m_source = make("filesrc");
-    m_demuxer = make("avidemux");
-    if (!m_source || !m_demuxer) {
-        if (m_source)
-            gst_object_unref(gst_object_ref_sink(m_source));
-        if (m_demuxer)
-            gst_object_unref(gst_object_ref_sink(m_demuxer));
-        m_source = m_demuxer = nullptr;
-        return;
-    }
-    m_bin = gst_bin_new(kStreamParserName);
-    gst_bin_add_many(GST_BIN(m_bin), m_source, m_demuxer, nullptr);
-    gst_element_link(m_source, m_demuxer);
-}
-
-StreamParser::~StreamParser() = default; // the pipeline owns the bin
-
-int32_t StreamParser::load(const QString &path)
-{
-    if (!m_bin || !m_file.open(path))
-        return kLoadFailed;
-    g_object_set(m_source, "location", path.toUtf8().constData(), nullptr);
-    return 0;
-}
-
-QStringList StreamParser::pinNames() const
-{
-    QStringList names;
-    int video = 0, audio = 0;
-    for (const RecordingStream &s : m_file.streams()) {
-        if (s.type == "vids")
-            names << QStringLiteral("Video %1").arg(++video);
-        else if (s.type == "auds")
-            names << QStringLiteral("Audio %1").arg(++audio);
-    }
-    return names;
-}
-
-bool StreamParser::pinIsPcm(int pin) const
-{
-    int i = 0;
-    for (const RecordingStream &s : m_file.streams()) {
-        if (s.type != "vids" && s.type != "auds")
-            continue;
-        if (i++ == pin)
-            return s.type == "auds" && s.formatTag == 1;
-    }
-    return false;
-}
-
-int CountVideoPins(const StreamParser &parser)
-{
-    int count = 0;
-    for (const QString &pin : parser.pinNames())
-        count += pin.contains(QLatin1String("Video"), Qt::CaseSensitive);
-    return count;
-}
-
-int CountAudioPins(const StreamParser &parser)
-{
-    int count = 0;
-    const QStringList pins = parser.pinNames();
-    for (int i = 0; i < pins.size(); ++i)
-        if (pins[i].contains(QLatin1String("Audio"), Qt::CaseSensitive))
-            count += 1 + (parser.pinIsPcm(i) ? 1000 : 0);
-    return count;
-}
-
-// --- Video decoder -------------------------------------------------------
-
-VideoDecoder::VideoDecoder(const char *name)
-{
-    m_balance = make("videobalance");
-    m_flip = make("videoflip");
-    GstElement *bin = makeChain(name, {make("queue"), make("h264parse"), make("avdec_h264"), m_balance, m_flip});
-    if (!bin) {
-        m_balance = m_flip = nullptr;
-        return;
-    }
-    m_bin = bin;
-}
-
-int32_t VideoDecoder::SetParam(int32_t id, int32_t value)
-{
-    if (!m_bin)
-        return kRecordFailed;
-    switch (id) {
-    case kParamBrightnessEnable:
-    case kParamMirrorEnable:
-        return 0;
-    case kParamBrightness:
-        m_brightness = std::clamp(value, -255, 255);
-        g_object_set(m_balance, "brightness", double(m_brightness) / 255.0, nullptr);
-        return 0;
-    case kParamMirror:
-        m_mirrored = value != 0;
-        gst_util_set_object_arg(G_OBJECT(m_flip), "video-direction", m_mirrored ? "horiz" : "identity");
-        return 0;
-    default:
-        return int32_t(0x80070057); // unknown parameter
-    }
-}
-
-// --- Engine --------------------------------------------------------------
+// --- Building ------------------------------------------------------------
 
 PlaybackEngine::PlaybackEngine(int mode, IVideoWindow *front, IVideoWindow *rear)
     : m_mode(mode), m_windows{front, rear}
@@ -267,12 +159,17 @@ PlaybackEngine::~PlaybackEngine()
             w->attachFrames(nullptr);
 }
 
-bool PlaybackEngine::addElement(GstElement *element)
+bool PlaybackEngine::addElement(GstHandle<GstElement> element)
 {
     if (!element)
         return false;
-    m_names << QString::fromUtf8(GST_ELEMENT_NAME(element));
-    return gst_bin_add(GST_BIN(m_pipeline.get()), element);
+    m_names << QString::fromUtf8(GST_ELEMENT_NAME(element.get()));
+    return gst_bin_add(GST_BIN(m_pipeline.get()), element.release()); // the pipeline takes our reference
+}
+
+bool PlaybackEngine::addElement(GstElement *borrowed)
+{
+    return borrowed && addElement(GstHandle<GstElement>(GST_ELEMENT(gst_object_ref(borrowed))));
 }
 
 int32_t PlaybackEngine::build(const QString &path)
@@ -283,11 +180,14 @@ int32_t PlaybackEngine::build(const QString &path)
     m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new("graph"))));
     if (!m_pipeline)
         return kFilterMissing;
+    m_watcher = std::make_unique<BusWatcher>(m_pipeline.get());
+    // A branch given up may still complain (a parser that found nothing in
+    // its stream): that is no failure of the file.
+    m_watcher->setIgnoredErrors([this](GstObject *source) { return isInEndedBranch(source); });
 
     m_parser = std::make_unique<StreamParser>();
-    if (!m_parser->element())
+    if (!m_parser->isValid() || !addElement(m_parser->element()))
         return kFilterMissing;
-    addElement(m_parser->element());
     m_parser->QueryRecordSource()->SetParserFlag(m_parserFlag ? 1 : 0);
     const int32_t loaded = m_parser->load(path);
     if (loaded != 0)
@@ -301,20 +201,71 @@ int32_t PlaybackEngine::build(const QString &path)
         return built;
 
     // Cue: preroll so that the first picture is there, then read the duration.
+    {
+        std::lock_guard lock(m_branchMutex);
+        m_opening = true;
+        m_firstRead = GST_CLOCK_TIME_NONE;
+    }
     g_signal_connect(m_parser->demuxer(), "pad-added", G_CALLBACK(&PlaybackEngine::onPadAdded), this);
-    gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
-    GstState reached = GST_STATE_NULL;
-    if (gst_element_get_state(m_pipeline.get(), &reached, nullptr, kStateTimeout) == GST_STATE_CHANGE_FAILURE ||
-        reached != GST_STATE_PAUSED) {
+    g_signal_connect(m_parser->demuxer(), "no-more-pads", G_CALLBACK(&PlaybackEngine::onNoMorePads), this);
+    m_watcher->expectNewAnswer();
+    const bool prerolled = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
+                           m_watcher->waitForAnswer(kUnansweredGuardMs) == BusWatcher::Answer::Done;
+    bool picture = false;
+    {
+        std::lock_guard lock(m_branchMutex);
+        m_opening = false;
+        picture = (m_branches[FrontBranch].output && !m_frames[0].get().isNull()) ||
+                  (m_branches[RearBranch].output && !m_frames[1].get().isNull());
+    }
+    if (!prerolled || !picture) {
         teardown();
         m_state = EngineNoGraph;
-        return kLoadFailed; // the file could not be read after all
+        return kLoadFailed; // nothing of the file could be shown after all
     }
+    removeEndedBranches();
     m_state = EngineStopped;
     m_graphBuilt = true;
     m_durationCache = 0;
     duration();
     return 0;
+}
+
+// Branches given up leave the pipeline once the first picture is there, so
+// that seeks and the end of the file concern only what plays. The parser's
+// pin that fed one stays, unlinked.
+void PlaybackEngine::removeEndedBranches()
+{
+    for (int id = 0; id < BranchCount; ++id) {
+        std::array<GstElement *, 3> members{};
+        {
+            std::lock_guard lock(m_branchMutex);
+            Branch &b = m_branches[size_t(id)];
+            if (!b.ended || !b.entry)
+                continue;
+            members = b.members;
+            GstHandle<GstPad> input(gst_element_get_static_pad(b.entry, "sink"));
+            GstHandle<GstPad> feeder(input ? gst_pad_get_peer(input.get()) : nullptr);
+            if (feeder)
+                gst_pad_unlink(feeder.get(), input.get());
+            b.entry = b.sink = nullptr;
+            b.taken = nullptr;
+            b.members = {};
+        }
+        // From the sink up: a branch thread waiting in its sink is freed first.
+        for (auto it = members.rbegin(); it != members.rend(); ++it) {
+            GstElement *member = *it;
+            if (!member)
+                continue;
+            gst_element_set_locked_state(member, TRUE);
+            gst_element_set_state(member, GST_STATE_NULL); // waits for its streaming thread
+            gst_bin_remove(GST_BIN(m_pipeline.get()), member);
+        }
+        if (id == SoundBranch)
+            m_volume = m_audioDecoder = m_audioRenderer = nullptr;
+        else
+            m_renderers[size_t(id)] = nullptr;
+    }
 }
 
 int32_t PlaybackEngine::buildGraph(int videoStreams)
@@ -324,22 +275,33 @@ int32_t PlaybackEngine::buildGraph(int videoStreams)
 
     if (audio > 0) {
         if (audio < 1000) {
-            m_audioDecoder = makeChain(two ? "CoreAAC Decoder" : "COREAAC AUDIO",
-                                       {make("queue"), make("aacparse"), make("avdec_aac")});
-            if (!addElement(m_audioDecoder))
+            GstHandle<GstElement> decoder = MakeChain(two ? "CoreAAC Decoder" : "COREAAC AUDIO",
+                                                      {MakeBranchQueue(), gst_element_factory_make("aacparse", nullptr),
+                                                       gst_element_factory_make("avdec_aac", nullptr)});
+            m_audioDecoder = decoder.get();
+            if (!addElement(std::move(decoder)))
                 return kFilterMissing;
         }
-        m_volume = make("volume", "volume");
-        GstElement *sink = make(ChosenAudioSink().toUtf8().constData());
-        m_audioRenderer = makeChain(kAudioRendererName, {make("queue"), make("audioconvert"), make("audioresample"),
-                                                         m_volume, sink},
-                                    false);
-        if (!addElement(m_audioRenderer)) {
-            m_volume = nullptr;
+        GstElement *volume = gst_element_factory_make("volume", "volume");
+        GstElement *output = gst_element_factory_make(ChosenAudioSink().toUtf8().constData(), nullptr);
+        GstHandle<GstElement> renderer =
+            MakeChain(kAudioRendererName,
+                      {m_audioDecoder ? gst_element_factory_make("queue", nullptr) : MakeBranchQueue(),
+                       gst_element_factory_make("audioconvert", nullptr),
+                       gst_element_factory_make("audioresample", nullptr), volume, output},
+                      false);
+        m_audioRenderer = renderer.get();
+        if (!addElement(std::move(renderer)))
             return kFilterMissing;
-        }
-        if (m_audioDecoder)
-            gst_element_link(m_audioDecoder, m_audioRenderer);
+        m_volume = volume;
+        if (m_audioDecoder && !gst_element_link(m_audioDecoder, m_audioRenderer))
+            return kFilterMissing;
+        Branch &b = m_branches[SoundBranch];
+        b.entry = m_audioDecoder ? m_audioDecoder : m_audioRenderer;
+        b.sink = output;
+        b.members = {m_audioDecoder, m_audioRenderer, nullptr};
+        b.pin = QStringLiteral("Audio 1");
+        b.coding = m_audioDecoder ? "audio/mpeg" : "audio/x-raw";
     }
 
     const int channels = two ? 2 : 1;
@@ -347,102 +309,302 @@ int32_t PlaybackEngine::buildGraph(int videoStreams)
     for (int i = 0; i < channels; ++i) {
         const QByteArray name = "FFDShow Decoder" + QByteArray::number(i + 1);
         m_decoders[size_t(i)] = std::make_unique<VideoDecoder>(name.constData());
-        if (!addElement(m_decoders[size_t(i)]->isValid() ? m_decoders[size_t(i)]->element() : nullptr))
+        if (!m_decoders[size_t(i)]->isValid() || !addElement(m_decoders[size_t(i)]->element()))
             return kFilterMissing;
     }
     for (int i = 0; i < channels; ++i) {
         const QByteArray name = "Color Space Convertor " + QByteArray::number(i + 1);
-        converters[size_t(i)] = make("videoconvert", name.constData());
-        if (!addElement(converters[size_t(i)]))
+        GstHandle<GstElement> converter = MakeElement("videoconvert", name.constData());
+        converters[size_t(i)] = converter.get();
+        if (!addElement(std::move(converter)))
             return kFilterMissing;
     }
     for (int i = 0; i < channels; ++i) {
         const QByteArray name = two ? "Mixing Renderer9-" + QByteArray::number(i + 1) : QByteArray("Mixing Renderer9");
-        GstElement *sink = make("appsink", name.constData());
-        if (!addElement(sink))
+        GstHandle<GstElement> made = MakeElement("appsink", name.constData());
+        GstElement *sink = made.get();
+        if (!addElement(std::move(made)))
             return kFilterMissing;
         // Pictures stay in the decoder's 4:2:0 form; they become RGB only
         // when shown, at the size shown.
-        GstCaps *caps = gst_caps_from_string("video/x-raw,format=I420");
-        g_object_set(sink, "caps", caps, "sync", TRUE, "max-buffers", 2, "drop", FALSE, "enable-last-sample", FALSE,
-                     nullptr);
-        gst_caps_unref(caps);
+        GstHandle<GstCaps> caps(gst_caps_from_string("video/x-raw,format=I420"));
+        g_object_set(sink, "caps", caps.get(), "sync", TRUE, "max-buffers", 2, "drop", FALSE, "enable-last-sample",
+                     FALSE, nullptr);
         GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = [](GstAppSink *s, gpointer d) { return onSample(GST_ELEMENT(s), d); };
-        callbacks.new_preroll = [](GstAppSink *s, gpointer d) { return onPreroll(GST_ELEMENT(s), d); };
+        callbacks.new_sample = &onSample;
+        callbacks.new_preroll = &onPreroll;
         auto *slot = new RendererSlot{&m_frames[size_t(i)], m_windows[size_t(i)]};
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, slot,
                                    [](gpointer d) { delete static_cast<RendererSlot *>(d); });
         m_renderers[size_t(i)] = sink;
-        gst_element_link_many(m_decoders[size_t(i)]->element(), converters[size_t(i)], sink, nullptr);
+        if (!gst_element_link_many(m_decoders[size_t(i)]->element(), converters[size_t(i)], sink, nullptr))
+            return kFilterMissing;
+        Branch &b = m_branches[size_t(FrontBranch + i)];
+        b.entry = m_decoders[size_t(i)]->element();
+        b.sink = sink;
+        b.members = {b.entry, converters[size_t(i)], sink};
+        b.pin = QStringLiteral("Video %1").arg(i + 1);
+        b.coding = "video/x-h264";
     }
+    for (int id = 0; id < BranchCount; ++id)
+        if (m_branches[size_t(id)].entry)
+            watchBranch(BranchId(id));
     return 0;
+}
+
+// Every branch is watched while the file is opened: what goes in, what its
+// decoder takes, and whether anything comes out.
+void PlaybackEngine::watchBranch(BranchId id)
+{
+    Branch &b = m_branches[size_t(id)];
+    GstHandle<GstPad> input(gst_element_get_static_pad(b.entry, "sink"));
+    GstHandle<GstPad> output(gst_element_get_static_pad(b.sink, "sink"));
+    // The branch's queue is the first element of its entry bin.
+    GstHandle<GstPad> taken;
+    if (GST_IS_BIN(b.entry)) {
+        GstHandle<GstPad> ghost(gst_element_get_static_pad(b.entry, "sink"));
+        GstHandle<GstPad> inner(ghost ? gst_ghost_pad_get_target(GST_GHOST_PAD(ghost.get())) : nullptr);
+        GstHandle<GstObject> queue(inner ? gst_pad_get_parent(inner.get()) : nullptr);
+        if (queue)
+            taken.reset(gst_element_get_static_pad(GST_ELEMENT(queue.get()), "src"));
+    }
+    if (!input || !output || !taken)
+        return;
+    b.taken = taken.get();
+    const auto data = reinterpret_cast<gpointer>(this);
+    gst_pad_add_probe(input.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      &PlaybackEngine::onBranchInput, data, nullptr);
+    gst_pad_add_probe(taken.get(), GST_PAD_PROBE_TYPE_BUFFER, &PlaybackEngine::onBranchDecoding, data, nullptr);
+    gst_pad_add_probe(output.get(), GST_PAD_PROBE_TYPE_BUFFER, &PlaybackEngine::onBranchOutput, data, nullptr);
 }
 
 void PlaybackEngine::onPadAdded(GstElement *, GstPad *pad, gpointer data)
 {
     auto *self = static_cast<PlaybackEngine *>(data);
     const gchar *name = GST_PAD_NAME(pad);
-    GstElement *target = nullptr;
+    BranchId id = BranchCount;
     QString pin;
     if (g_str_has_prefix(name, "video_")) {
         const int index = std::atoi(name + 6);
-        if (index < 2 && self->m_decoders[size_t(index)])
-            target = self->m_decoders[size_t(index)]->element();
+        if (index < 2)
+            id = BranchId(FrontBranch + index);
         pin = QStringLiteral("Video %1").arg(index + 1);
     } else if (g_str_has_prefix(name, "audio_")) {
-        if (std::atoi(name + 6) == 0)
-            target = self->m_audioDecoder ? self->m_audioDecoder : self->m_audioRenderer;
-        pin = QStringLiteral("Audio %1").arg(std::atoi(name + 6) + 1);
+        const int index = std::atoi(name + 6);
+        if (index == 0)
+            id = SoundBranch;
+        pin = QStringLiteral("Audio %1").arg(index + 1);
     }
     if (pin.isEmpty())
         return; // the telemetry stream is read by the record interface
     // The stream parser's pin, named as the player expects.
-    GstElement *parser = self->m_parser->element();
-    GstPad *ghost = gst_ghost_pad_new(pin.toUtf8().constData(), pad);
+    GstPad *ghost = gst_ghost_pad_new(pin.toUtf8().constData(), pad); // floating: the parser takes it
+    if (!ghost)
+        return;
     gst_pad_set_active(ghost, TRUE);
-    gst_element_add_pad(parser, ghost);
-    if (target) {
-        GstPad *sink = gst_element_get_static_pad(target, "sink");
-        if (sink && !gst_pad_is_linked(sink))
-            gst_pad_link(ghost, sink);
-        if (sink)
-            gst_object_unref(sink);
+    if (!gst_element_add_pad(self->m_parser->element(), ghost))
+        return;
+    if (id == BranchCount)
+        return;
+
+    std::lock_guard lock(self->m_branchMutex);
+    Branch &b = self->m_branches[size_t(id)];
+    // Only a stream in the coding the branch decodes is linked; anything else
+    // stays unlinked and its branch is ended when all pads are known.
+    if (!b.entry || b.linked || !hasCoding(pad, b.coding))
+        return;
+    GstHandle<GstPad> sink(gst_element_get_static_pad(b.entry, "sink"));
+    // The coding is checked above; the caps themselves may carry a picture
+    // size of 0 that the branch puts right (see onBranchInput).
+    b.linked = sink && !gst_pad_is_linked(sink.get()) &&
+               gst_pad_link_full(ghost, sink.get(), GST_PAD_LINK_CHECK_HIERARCHY) == GST_PAD_LINK_OK;
+}
+
+void PlaybackEngine::onNoMorePads(GstElement *, gpointer data)
+{
+    auto *self = static_cast<PlaybackEngine *>(data);
+    std::array<bool, BranchCount> unlinked{};
+    {
+        std::lock_guard lock(self->m_branchMutex);
+        for (int id = 0; id < BranchCount; ++id) {
+            const Branch &b = self->m_branches[size_t(id)];
+            unlinked[size_t(id)] = b.entry && !b.linked && !b.ended;
+        }
     }
+    for (int id = 0; id < BranchCount; ++id)
+        if (unlinked[size_t(id)])
+            self->endStarvedBranch(BranchId(id));
 }
 
-namespace {
-
-// Puts a renderer's picture in its slot and tells the window.
-GstFlowReturn deliver(GstSample *sample, gpointer data)
+PlaybackEngine::BranchId PlaybackEngine::branchOf(GstPad *pad, GstElement *Branch::*end) const
 {
-    auto *slot = static_cast<RendererSlot *>(data);
-    if (!sample)
-        return GST_FLOW_EOS;
-    slot->frames->set(frameOf(sample));
-    gst_sample_unref(sample);
-    if (slot->window)
-        slot->window->frameArrived();
-    return GST_FLOW_OK;
+    GstHandle<GstObject> parent(gst_pad_get_parent(pad));
+    for (int id = 0; id < BranchCount; ++id)
+        if (parent && m_branches[size_t(id)].*end == GST_ELEMENT(parent.get()))
+            return BranchId(id);
+    return BranchCount;
 }
 
-} // namespace
-
-GstFlowReturn PlaybackEngine::onSample(GstElement *sink, gpointer data)
+bool PlaybackEngine::isInEndedBranch(GstObject *object) const
 {
-    return deliver(gst_app_sink_pull_sample(GST_APP_SINK(sink)), data);
+    std::lock_guard lock(m_branchMutex);
+    for (const Branch &b : m_branches) {
+        if (!b.ended)
+            continue;
+        for (GstElement *member : b.members)
+            if (member && (object == GST_OBJECT(member) || gst_object_has_as_ancestor(object, GST_OBJECT(member))))
+                return true;
+    }
+    return false;
 }
 
-GstFlowReturn PlaybackEngine::onPreroll(GstElement *sink, gpointer data)
+PlaybackEngine::BranchId PlaybackEngine::branchOfTaken(GstPad *pad) const
 {
-    return deliver(gst_app_sink_pull_preroll(GST_APP_SINK(sink)), data); // the still picture when paused
+    for (int id = 0; id < BranchCount; ++id)
+        if (m_branches[size_t(id)].taken == pad)
+            return BranchId(id);
+    return BranchCount;
+}
+
+// The parser's streaming thread: data offered to a branch.
+GstPadProbeReturn PlaybackEngine::onBranchInput(GstPad *pad, GstPadProbeInfo *info, gpointer data)
+{
+    auto *self = static_cast<PlaybackEngine *>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        // The picture size in a stream header may be anything (0, 65535); the
+        // decoder reads the true one from the stream itself.
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps *caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            if (caps && !gst_caps_is_empty(caps) &&
+                gst_structure_has_name(gst_caps_get_structure(caps, 0), "video/x-h264")) {
+                GstHandle<GstCaps> trusted(gst_caps_copy(caps));
+                gst_structure_remove_fields(gst_caps_get_structure(trusted.get(), 0), "width", "height", nullptr);
+                GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(trusted.get());
+                gst_event_unref(event);
+            }
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    const GstClockTime read = GST_BUFFER_DTS_OR_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+    std::array<bool, BranchCount> starved{};
+    {
+        std::lock_guard lock(self->m_branchMutex);
+        const BranchId id = self->branchOf(pad, &Branch::entry);
+        if (id == BranchCount)
+            return GST_PAD_PROBE_OK;
+        Branch &b = self->m_branches[size_t(id)];
+        if (b.ended)
+            return GST_PAD_PROBE_DROP; // a branch given up takes no more data
+        b.fed = true;
+        if (!self->m_opening || !GST_CLOCK_TIME_IS_VALID(read))
+            return GST_PAD_PROBE_OK;
+        if (!GST_CLOCK_TIME_IS_VALID(self->m_firstRead) || read < self->m_firstRead)
+            self->m_firstRead = read;
+        // The file has been read this far, and a linked branch got nothing
+        // of it: its stream has no data in the file.
+        if (read - self->m_firstRead >= kSilentBranchLimit)
+            for (int other = 0; other < BranchCount; ++other) {
+                const Branch &o = self->m_branches[size_t(other)];
+                starved[size_t(other)] = o.entry && !o.ended && !o.fed;
+            }
+    }
+    for (int other = 0; other < BranchCount; ++other)
+        if (starved[size_t(other)])
+            self->endStarvedBranch(BranchId(other));
+    return GST_PAD_PROBE_OK;
+}
+
+// A branch's own streaming thread: data its decoder takes.
+GstPadProbeReturn PlaybackEngine::onBranchDecoding(GstPad *pad, GstPadProbeInfo *info, gpointer data)
+{
+    auto *self = static_cast<PlaybackEngine *>(data);
+    const GstClockTime taken = GST_BUFFER_DTS_OR_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
+    GstElement *sink = nullptr;
+    {
+        std::lock_guard lock(self->m_branchMutex);
+        const BranchId id = self->branchOfTaken(pad);
+        if (id == BranchCount)
+            return GST_PAD_PROBE_OK;
+        Branch &b = self->m_branches[size_t(id)];
+        if (b.ended)
+            return GST_PAD_PROBE_DROP;
+        if (!self->m_opening || b.output || !GST_CLOCK_TIME_IS_VALID(taken))
+            return GST_PAD_PROBE_OK;
+        if (!GST_CLOCK_TIME_IS_VALID(b.firstTaken) || taken < b.firstTaken)
+            b.firstTaken = taken;
+        // The decoder has had this much of its stream and made nothing of
+        // it: the stream does not decode.
+        if (taken - b.firstTaken < kSilentBranchLimit)
+            return GST_PAD_PROBE_OK;
+        b.ended = true;
+        sink = b.sink;
+    }
+    finishBranch(sink);
+    return GST_PAD_PROBE_DROP;
+}
+
+GstPadProbeReturn PlaybackEngine::onBranchOutput(GstPad *pad, GstPadProbeInfo *, gpointer data)
+{
+    auto *self = static_cast<PlaybackEngine *>(data);
+    std::lock_guard lock(self->m_branchMutex);
+    const BranchId id = self->branchOf(pad, &Branch::sink);
+    if (id != BranchCount)
+        self->m_branches[size_t(id)].output = true;
+    return GST_PAD_PROBE_REMOVE; // the first buffer is all it needs to know
+}
+
+// Gives up a branch that gets no data (its stream is missing or not in a
+// coding it decodes), from the parser's streaming thread, the only one that
+// feeds it: its sink is told that the stream has ended, so the pipeline does
+// not wait for its first picture, and it takes no part when the pipeline waits
+// for pictures again after a seek. The end of the file still reaches it.
+void PlaybackEngine::endStarvedBranch(BranchId id)
+{
+    GstElement *entry = nullptr;
+    {
+        std::lock_guard lock(m_branchMutex);
+        Branch &b = m_branches[size_t(id)];
+        if (b.ended || !b.entry)
+            return;
+        b.ended = true;
+        entry = b.entry;
+    }
+    // Into the branch's queue, which passes it on from its own thread: the
+    // parser's thread must never wait on a sink. Its decoder has had no data,
+    // so it passes the end on too.
+    GstHandle<GstPad> input(gst_element_get_static_pad(entry, "sink"));
+    if (input)
+        gst_pad_send_event(input.get(), gst_event_new_eos());
+}
+
+// The end of the stream goes straight to the branch's sink, past its parser
+// and decoder (a decoder that had data but made no picture would swallow it):
+// the sink then stops waiting for its first picture. Called from the branch's
+// own thread, the only one that pushes into the sink, and the one that waits
+// there until playing starts.
+void PlaybackEngine::finishBranch(GstElement *sink)
+{
+    GstHandle<GstPad> input(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+    if (input)
+        gst_pad_send_event(input.get(), gst_event_new_eos());
+}
+
+QStringList PlaybackEngine::endedBranches() const
+{
+    std::lock_guard lock(m_branchMutex);
+    QStringList ended;
+    for (const Branch &b : m_branches)
+        if (b.ended)
+            ended << b.pin;
+    return ended;
 }
 
 void PlaybackEngine::teardown()
 {
-    m_atEnd = false;
     if (m_pipeline) {
-        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL); // joins the streaming threads
         if (m_parser && m_parser->demuxer())
             g_signal_handlers_disconnect_by_data(m_parser->demuxer(), this);
     }
@@ -452,31 +614,34 @@ void PlaybackEngine::teardown()
     m_renderers = {};
     m_audioDecoder = m_audioRenderer = m_volume = nullptr;
     m_parser.reset();
+    m_watcher.reset();
     m_pipeline.reset();
     m_names.clear();
+    {
+        std::lock_guard lock(m_branchMutex);
+        m_branches = {};
+        m_opening = false;
+    }
     m_graphBuilt = false;
     if (m_state != EngineNoGraph)
         m_state = EngineStopped;
 }
 
-bool PlaybackEngine::setPipelineState(GstState state)
+// --- Transport -----------------------------------------------------------
+
+bool PlaybackEngine::waitForPipeline()
 {
-    if (!m_pipeline)
-        return false;
-    if (gst_element_set_state(m_pipeline.get(), state) == GST_STATE_CHANGE_FAILURE)
-        return false;
-    return gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kStateTimeout) != GST_STATE_CHANGE_FAILURE;
+    return gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kSeekGuard) != GST_STATE_CHANGE_FAILURE;
 }
 
 double PlaybackEngine::playbackRate() const
 {
     if (!m_pipeline)
         return 1.0;
-    GstQuery *query = gst_query_new_segment(GST_FORMAT_TIME);
+    GstHandle<GstQuery> query(gst_query_new_segment(GST_FORMAT_TIME));
     double rate = 1.0;
-    if (gst_element_query(m_pipeline.get(), query))
-        gst_query_parse_segment(query, &rate, nullptr, nullptr, nullptr);
-    gst_query_unref(query);
+    if (gst_element_query(m_pipeline.get(), query.get()))
+        gst_query_parse_segment(query.get(), &rate, nullptr, nullptr, nullptr);
     return rate;
 }
 
@@ -485,12 +650,12 @@ bool PlaybackEngine::applyRate()
     if (std::fabs(playbackRate() - double(m_rate)) < 1e-6)
         return true;
     const gint64 now = position() * 100;
-    reachedEnd();
-    m_atEnd = false;
     const bool ok = gst_element_seek(m_pipeline.get(), double(m_rate), GST_FORMAT_TIME,
                                      GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
                                      now, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
-    gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kStateTimeout);
+    if (ok)
+        m_watcher->clearEnd(); // a flushing seek leaves the end
+    waitForPipeline();
     return ok;
 }
 
@@ -515,8 +680,8 @@ int32_t PlaybackEngine::pause()
 {
     if (!m_initialised)
         return kNotInitialised;
-    if (m_pipeline)
-        setPipelineState(GST_STATE_PAUSED);
+    if (m_pipeline && gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
+        waitForPipeline();
     m_state = EnginePaused;
     return 0;
 }
@@ -527,31 +692,23 @@ int32_t PlaybackEngine::stop()
         return kNotInitialised;
     if (m_state != EngineRunning && m_state != EnginePaused)
         return kWrongState;
-    setPipelineState(GST_STATE_PAUSED); // keeps the position, as a stopped file graph does
+    // Keeps the position, as a stopped file graph does.
+    if (m_pipeline && gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE)
+        waitForPipeline();
     m_state = EngineStopped;
     return 0;
 }
 
-bool PlaybackEngine::reachedEnd()
+int64_t PlaybackEngine::position() const
 {
     if (!m_pipeline)
-        return false;
-    GstHandle<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
-    while (GstMessage *message = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_EOS)) {
-        m_atEnd = true;
-        gst_message_unref(message);
-    }
-    return m_atEnd;
-}
-
-int64_t PlaybackEngine::position()
-{
+        return 0;
     // At the end of the file the position is the duration, whatever the
     // last picture's time stamp was.
-    if (reachedEnd())
-        return duration();
+    if (m_watcher && m_watcher->atEnd() && m_durationCache > 0)
+        return m_durationCache;
     gint64 ns = 0;
-    if (!m_pipeline || !gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &ns) || ns < 0)
+    if (!gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &ns) || ns < 0)
         return 0;
     return ns / 100;
 }
@@ -571,14 +728,12 @@ int32_t PlaybackEngine::seek(int64_t position100ns)
     if (!m_pipeline || !m_graphBuilt)
         return kRecordFailed;
     const gint64 ns = std::clamp<int64_t>(position100ns, 0, duration()) * 100;
-    const double rate = playbackRate();
-    reachedEnd();
-    m_atEnd = false; // a flushing seek leaves the end
-    if (!gst_element_seek(m_pipeline.get(), rate, GST_FORMAT_TIME,
+    if (!gst_element_seek(m_pipeline.get(), playbackRate(), GST_FORMAT_TIME,
                           GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET, ns,
                           GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
         return kRecordFailed;
-    gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kStateTimeout); // wait for the picture
+    m_watcher->clearEnd(); // a flushing seek leaves the end
+    waitForPipeline();     // the picture at the new position
     return 0;
 }
 
@@ -599,6 +754,8 @@ IDecoderParams *PlaybackEngine::decoder(int channel)
         return nullptr;
     return m_decoders[size_t(channel)].get();
 }
+
+// --- Pictures ------------------------------------------------------------
 
 void PlaybackEngine::refreshStill()
 {
@@ -646,11 +803,11 @@ void PlaybackEngine::repaintFront()
 bool PlaybackEngine::GrabFrame(int channel, QImage &image)
 {
     image = QImage();
+    if (channel < 0 || channel > 1)
+        return false;
     if (channel == 0 && !m_renderers[0])
         return false;
     if (channel == 1 && !(m_mode == 2 && m_renderers[1]))
-        return false;
-    if (channel < 0 || channel > 1)
         return false;
     const VideoFrame frame = m_frames[size_t(channel)].get();
     if (frame.isNull())
@@ -662,89 +819,6 @@ bool PlaybackEngine::GrabFrame(int channel, QImage &image)
 QStringList PlaybackEngine::elementNames() const
 {
     return m_names;
-}
-
-// --- Player --------------------------------------------------------------
-
-PlayerFront::PlayerFront()
-{
-    WriteComponentsFlag();
-}
-
-PlayerFront::~PlayerFront()
-{
-    close();
-}
-
-void PlayerFront::init(IVideoWindow *front, IVideoWindow *rear)
-{
-    m_mode = 2;
-    m_front = front;
-    m_rear = rear;
-    if (!m_engine) {
-        m_engine = std::make_unique<PlaybackEngine>(m_mode, m_front, m_rear);
-        m_engine->setInitialised(true);
-    }
-}
-
-bool PlayerFront::open(const QString &path)
-{
-    if (!m_front || path.isEmpty())
-        return false;
-    if (m_engine) {
-        m_engine->stop();
-        m_engine->seek(0);
-        close();
-    }
-    m_engine = std::make_unique<PlaybackEngine>(m_mode, m_front, m_rear);
-    m_engine->setInitialised(true);
-    m_engine->setParserFlag(m_parserFlag);
-    if (m_engine->build(path) == kLoadFailed) {
-        close();
-        return false;
-    }
-    return true;
-}
-
-void PlayerFront::close()
-{
-    m_engine.reset();
-}
-
-bool PlayerFront::seek(int64_t ms)
-{
-    if (!m_engine || !m_engine->pipeline())
-        return true;
-    return m_engine->seek(ms * 10000) >= 0;
-}
-
-bool PlayerFront::setRate(double rate)
-{
-    if (!m_engine)
-        return false;
-    const EngineState before = m_engine->state();
-    m_engine->pause();
-    m_engine->setRate(float(rate));
-    if (before == EngineRunning)
-        m_engine->run();
-    return true;
-}
-
-bool PlayerFront::setVolume(int level)
-{
-    if (!m_engine)
-        return false;
-    int32_t value = VolumeValueForLevel(level);
-    if (value == 0)
-        value = -10000; // exactly 0 is sent as silence
-    return m_engine->setVolumeValue(value) >= 0;
-}
-
-int64_t PlayerFront::durationMs()
-{
-    if (!m_engine)
-        return 0;
-    return m_engine->duration() / 10000;
 }
 
 } // namespace drivora

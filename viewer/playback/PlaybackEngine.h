@@ -1,9 +1,10 @@
 #pragma once
 
+#include "BusWatcher.h"
 #include "DecoderParams.h"
 #include "GstHandle.h"
-#include "RecordingFile.h"
-#include "StreamRecordSource.h"
+#include "StreamParser.h"
+#include "VideoDecoder.h"
 #include "VideoWindow.h"
 
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace drivora {
 
@@ -25,62 +27,23 @@ enum EngineState : int32_t {
 
 inline constexpr int32_t kWrongState = int32_t(0x80040227);
 inline constexpr int32_t kNotInitialised = -1;
-inline constexpr int32_t kLoadFailed = 1;
 inline constexpr int32_t kFilterMissing = int32_t(0x80040154);
 
-// Element names, as the media graph shows them.
-inline constexpr const char *kStreamParserName = "CLStreamParseFilter";
 inline constexpr const char *kAudioRendererName = "DirectSound Audio Renderer";
 
-// The stream parser: reads the recording file (source and demultiplexer)
-// and offers the telemetry records. Its output pins are named "Video N" and
-// "Audio N", in stream order.
-class StreamParser final : public IStreamParserFilter {
-public:
-    StreamParser();
-    ~StreamParser() override;
-    GstElement *element() const { return m_bin; }
-    GstElement *demuxer() const { return m_demuxer; }
-    IStreamRecordSource *QueryRecordSource() override { return &m_file; }
-    int32_t load(const QString &path); // 0, or kLoadFailed
-    const RecordingFile &file() const { return m_file; }
-    QStringList pinNames() const;
-    bool pinIsPcm(int pin) const;
-
-private:
-    GstElement *m_bin = nullptr; // floating until added to a pipeline
-    GstElement *m_source = nullptr;
-    GstElement *m_demuxer = nullptr;
-    RecordingFile m_file;
-};
-
-// One video decoder instance: parses and decodes H.264 and adjusts the
-// picture (brightness, left-right mirror).
-class VideoDecoder final : public IDecoderParams {
-public:
-    explicit VideoDecoder(const char *name);
-    GstElement *element() const { return m_bin; }
-    bool isValid() const { return m_bin != nullptr; }
-    int32_t SetParam(int32_t id, int32_t value) override;
-    int32_t brightness() const { return m_brightness; }
-    bool mirrored() const { return m_mirrored; }
-
-private:
-    GstElement *m_bin = nullptr;
-    GstElement *m_balance = nullptr;
-    GstElement *m_flip = nullptr;
-    int32_t m_brightness = 0;
-    bool m_mirrored = false;
-};
-
-// The stream parser's output pins whose name contains "Video".
-int CountVideoPins(const StreamParser &parser);
-// One for each pin whose name contains "Audio", and 1000 more for each that
-// offers PCM first: 0 no sound, 1-999 compressed sound only, 1000 or more
-// at least one PCM pin.
-int CountAudioPins(const StreamParser &parser);
+// How much of the file (in media time) a branch may miss, or its decoder
+// take without making anything of it, before the branch is given up: its
+// stream is missing from the file or does not decode. Below kBranchQueueTime,
+// so that the branches that do play never stall the reading first.
+inline constexpr GstClockTime kSilentBranchLimit = 3 * GST_SECOND;
 
 // The media pipeline of one opened recording.
+//
+// The branches (front, rear, sound) are made from the stream headers, but a
+// branch is linked only when the demultiplexer offers its pad with a coding
+// the branch decodes. A branch that stays unlinked, gets no data, or turns
+// out not to decode is ended on its own, so that the rest of the file plays;
+// a file where no picture decodes fails to open.
 class PlaybackEngine {
 public:
     PlaybackEngine(int mode, IVideoWindow *front, IVideoWindow *rear);
@@ -92,16 +55,16 @@ public:
     void setParserFlag(bool on) { m_parserFlag = on; }
 
     // Builds the pipeline for the file: 0 when built or when nothing was to
-    // be built; kLoadFailed when the file cannot be loaded; another negative
-    // code when an element cannot be made.
+    // be built; kLoadFailed when the file cannot be loaded or nothing of it
+    // decodes; another negative code when an element cannot be made.
     int32_t build(const QString &path);
     void teardown();
 
     int32_t run();
     int32_t pause();
     int32_t stop();
-    int64_t position();     // 100-ns units
-    int64_t duration();     // 100-ns units
+    int64_t position() const; // 100-ns units
+    int64_t duration();       // 100-ns units
     int32_t seek(int64_t position100ns);
     int32_t setVolumeValue(int32_t hundredthsOfDb); // -10000 silences
     bool hasAudio() const { return m_volume != nullptr; }
@@ -114,6 +77,9 @@ public:
 
     StreamParser *streamParser() { return m_parser.get(); }
     IDecoderParams *decoder(int channel);
+    // The end of the stream and errors while playing, as signals on the
+    // thread that built the engine; empty before a build.
+    BusWatcher *events() { return m_watcher.get(); }
 
     // Picture operations.
     void applyBrightness(int sliderPosition);
@@ -130,17 +96,42 @@ public:
     GstElement *pipeline() const { return m_pipeline.get(); }
     quint64 framesShown(int channel) const { return m_frames[size_t(channel)].count(); }
     double playbackRate() const; // the rate the pipeline plays at
+    // Branches given up while opening: "Video 1", "Video 2", "Audio 1".
+    QStringList endedBranches() const;
 
 private:
+    enum BranchId { FrontBranch, RearBranch, SoundBranch, BranchCount };
+    struct Branch {
+        GstElement *entry = nullptr; // the element the parser's pin feeds (held by the pipeline)
+        GstElement *sink = nullptr;  // where its data ends (held by the pipeline)
+        QString pin;                 // "Video 1", "Video 2", "Audio 1"
+        const char *coding = nullptr; // media type it takes
+        std::array<GstElement *, 3> members{}; // every element of the branch (held by the pipeline)
+        GstPad *taken = nullptr;     // where its decoder takes the data (the queue's output)
+        bool linked = false;
+        bool fed = false;    // the parser gave it data
+        bool ended = false;  // given up: drops its data
+        bool output = false; // something reached its sink
+        GstClockTime firstTaken = GST_CLOCK_TIME_NONE;
+    };
+
     int32_t buildGraph(int videoStreams);
-    bool addElement(GstElement *element);
-    bool waitForAsyncDone(GstClockTime timeout);
-    bool setPipelineState(GstState state);
+    bool addElement(GstHandle<GstElement> element);
+    bool addElement(GstElement *borrowed); // an element whose owner keeps a reference too
+    bool waitForPipeline();
     bool applyRate();
-    bool reachedEnd(); // the pipeline played to the end of the file
+    void watchBranch(BranchId id);
+    void endStarvedBranch(BranchId id); // streaming thread of the parser
+    static void finishBranch(GstElement *sink);
+    BranchId branchOf(GstPad *pad, GstElement *Branch::*end) const;
+    BranchId branchOfTaken(GstPad *pad) const;
+    bool isInEndedBranch(GstObject *object) const;
+    void removeEndedBranches();
     static void onPadAdded(GstElement *demuxer, GstPad *pad, gpointer self);
-    static GstFlowReturn onSample(GstElement *sink, gpointer slot);
-    static GstFlowReturn onPreroll(GstElement *sink, gpointer slot);
+    static void onNoMorePads(GstElement *demuxer, gpointer self);
+    static GstPadProbeReturn onBranchInput(GstPad *pad, GstPadProbeInfo *info, gpointer self);
+    static GstPadProbeReturn onBranchDecoding(GstPad *pad, GstPadProbeInfo *info, gpointer self);
+    static GstPadProbeReturn onBranchOutput(GstPad *pad, GstPadProbeInfo *info, gpointer self);
 
     int m_mode;
     std::array<IVideoWindow *, 2> m_windows;
@@ -151,11 +142,11 @@ private:
     EngineState m_state = EngineNoGraph;
     float m_rate = 1.0f;
     int64_t m_durationCache = 0;
-    bool m_atEnd = false;
     int m_videoCount = 0;
     QString m_path;
 
     GstHandle<GstElement> m_pipeline;
+    std::unique_ptr<BusWatcher> m_watcher;
     std::unique_ptr<StreamParser> m_parser;
     std::array<std::unique_ptr<VideoDecoder>, 2> m_decoders;
     GstElement *m_audioDecoder = nullptr;
@@ -163,31 +154,12 @@ private:
     GstElement *m_volume = nullptr;
     std::array<GstElement *, 2> m_renderers{};
     QStringList m_names;
-};
 
-// The main window's player: owns the engine of the open recording.
-class PlayerFront {
-public:
-    PlayerFront();
-    ~PlayerFront();
-    void init(IVideoWindow *front, IVideoWindow *rear);
-    bool open(const QString &path);
-    void close();
-    bool seek(int64_t ms);
-    bool setRate(double rate);
-    bool setVolume(int level);
-    int64_t durationMs();
-    PlaybackEngine *engine() { return m_engine.get(); }
-    void setParserFlag(bool on) { m_parserFlag = on; }
-    bool parserFlag() const { return m_parserFlag; }
-    int mode() const { return m_mode; }
-
-private:
-    int m_mode = 0;
-    IVideoWindow *m_front = nullptr;
-    IVideoWindow *m_rear = nullptr;
-    std::unique_ptr<PlaybackEngine> m_engine;
-    bool m_parserFlag = true;
+    // Shared with the streaming threads while the file is opened.
+    mutable std::mutex m_branchMutex;
+    std::array<Branch, BranchCount> m_branches;
+    bool m_opening = false; // branches are judged only until the first picture is cued
+    GstClockTime m_firstRead = GST_CLOCK_TIME_NONE;
 };
 
 // Hundredths of a decibel for a volume level 0..99 (0 gives -10000).

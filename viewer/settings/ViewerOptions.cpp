@@ -71,12 +71,16 @@ bool ReadViewerOptions(const QString &path, ViewerOptions &options)
     QByteArray data = file.readAll();
     data.replace("\r\n", "\n"); // text mode
 
-    // Lines of at most 255 characters; a longer line is read in pieces.
+    // Lines of at most 255 characters; a longer line is read in pieces. The
+    // end of the line is found once, whatever the number of its pieces.
     qsizetype at = 0;
+    qsizetype lineEnd = -1;
     while (at < data.size()) {
-        qsizetype end = data.indexOf('\n', at);
-        end = end < 0 ? data.size() : end + 1;
-        const qsizetype length = std::min<qsizetype>(end - at, 255);
+        if (lineEnd <= at) {
+            lineEnd = data.indexOf('\n', at);
+            lineEnd = lineEnd < 0 ? data.size() : lineEnd + 1;
+        }
+        const qsizetype length = std::min<qsizetype>(lineEnd - at, 255);
         const QByteArray line = stripped(data.mid(at, length));
         at += length;
 
@@ -101,7 +105,8 @@ bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
         return false;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a full disk shows in write() itself.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray text = "[DIRECTORY]\r\n"
                             "ROOT_DIRECTORY=CL_DRIVORA\r\n"
@@ -114,8 +119,12 @@ bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
                             "LOG_LEVEL=3\r\n"
                             "LOG_TYPE=3\r\n"
                             "REAR_MIRROR=" + QByteArray(options.rearMirror ? "1" : "0") + "\r\n";
-    if (file.write(text) != text.size())
+    // The old file stays whole unless every byte reached the disk: commit()
+    // flushes, syncs and renames, and reports any failure on the way.
+    if (file.write(text) != text.size() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
         return false;
+    }
     return file.commit();
 }
 

@@ -1,6 +1,9 @@
 #include "RecordingFile.h"
 
-#include <QFile>
+#include "catalogue/NativePath.h"
+
+#include <cstdio>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -82,9 +85,12 @@ bool RecordingFile::open(const QString &path)
 {
     close();
     m_error.clear();
-    m_file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    // Regular files only: a FIFO named like a recording would block forever.
+    const int fd = OpenRegularFile(path);
+    if (fd >= 0 && !(m_file = ::fdopen(fd, "rb")))
+        ::close(fd);
     if (!m_file)
-        return fail(QStringLiteral("cannot open %1").arg(path));
+        return fail(QStringLiteral("cannot open %1 as a recording file").arg(DisplayPath(path)));
     if (::fseeko(m_file, 0, SEEK_END) != 0)
         return fail(QStringLiteral("cannot read %1").arg(path));
     m_fileSize = uint64_t(::ftello(m_file));
@@ -195,32 +201,50 @@ bool RecordingFile::isTelemetryChunk(const char id[4]) const
 
 void RecordingFile::readIndex(uint64_t offset, uint32_t size)
 {
-    std::vector<uint8_t> index(size - size % 16);
-    if (!readAt(offset, index.data(), index.size()))
-        return;
+    // Entries are read a block at a time. A record is taken only where its
+    // entry points at a telemetry chunk that is there, after the previous
+    // record: so the records can never outnumber the chunks of the file,
+    // whatever the index claims.
+    constexpr size_t kBlockEntries = 4096;
+    std::vector<uint8_t> block(kBlockEntries * 16);
+    const uint64_t entries = size / 16;
     // Offsets count from the "movi" type; some writers give file offsets.
     bool relative = true;
     bool decided = false;
-    for (size_t i = 0; i + 16 <= index.size(); i += 16) {
-        const uint8_t *e = index.data() + i;
-        if (!isTelemetryChunk(reinterpret_cast<const char *>(e)))
-            continue;
-        const uint32_t chunkOffset = le32(e + 8);
-        const uint32_t chunkSize = le32(e + 12);
-        uint8_t header[8];
-        if (!decided) {
-            if (readAt(m_moviStart + chunkOffset, header, 8) && std::memcmp(header, e, 4) == 0)
-                relative = true;
-            else if (readAt(chunkOffset, header, 8) && std::memcmp(header, e, 4) == 0)
-                relative = false;
-            else
+    uint64_t lastRecordAt = 0;
+    for (uint64_t first = 0; first < entries; first += kBlockEntries) {
+        const size_t count = size_t(std::min<uint64_t>(kBlockEntries, entries - first));
+        if (!readAt(offset + first * 16, block.data(), count * 16))
+            return;
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t *e = block.data() + i * 16;
+            if (!isTelemetryChunk(reinterpret_cast<const char *>(e)))
                 continue;
-            decided = true;
+            const uint32_t chunkOffset = le32(e + 8);
+            const uint32_t chunkSize = le32(e + 12);
+            uint8_t header[8];
+            if (!decided) {
+                if (readAt(m_moviStart + chunkOffset, header, 8) && std::memcmp(header, e, 4) == 0)
+                    relative = true;
+                else if (readAt(chunkOffset, header, 8) && std::memcmp(header, e, 4) == 0)
+                    relative = false;
+                else
+                    continue;
+                decided = true;
+            }
+            const uint64_t chunkAt = (relative ? m_moviStart : 0) + uint64_t(chunkOffset);
+            const uint64_t dataAt = chunkAt + 8;
+            if (chunkAt < lastRecordAt + 8 && !m_records.empty())
+                continue; // repeats or goes back: not a chunk of its own
+            if (dataAt > m_fileSize || chunkSize > m_fileSize - dataAt)
+                continue; // points past the end: a damaged entry
+            // The entry must point at a telemetry chunk of that size, not at
+            // a video or sound chunk.
+            if (!readAt(chunkAt, header, 8) || std::memcmp(header, e, 4) != 0 || le32(header + 4) != chunkSize)
+                continue;
+            m_records.push_back({dataAt, chunkSize});
+            lastRecordAt = chunkAt;
         }
-        const uint64_t dataAt = (relative ? m_moviStart : 0) + uint64_t(chunkOffset) + 8;
-        if (dataAt > m_fileSize || chunkSize > m_fileSize - dataAt)
-            continue; // points past the end: a damaged entry
-        m_records.push_back({dataAt, chunkSize});
     }
 }
 
