@@ -1,10 +1,16 @@
 #include "TestFiles.h"
 #include "app/UiStringLibrary.h"
 #include "catalogue/AppPaths.h"
+#include "catalogue/NativePath.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/RecordingListModel.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace drivora;
 
@@ -106,6 +112,75 @@ TEST_F(Catalogue, ScansNestedFoldersAndSkipsOtherFiles)
     EXPECT_EQ(CountKind(KindEvent), 1);
     EXPECT_EQ(CountKind(KindParking), 2);
     EXPECT_EQ(CountKind(KindAll), 0) << "no entry is stored with the filter code";
+}
+
+// Only regular files are recordings: a FIFO, a folder or a link to a device
+// named like one is never catalogued (reading a FIFO would block forever).
+TEST_F(Catalogue, OnlyRegularFilesAreCatalogued)
+{
+    CardFolder card;
+    card.addAll({"REC_20240315_081500_0.AVI"});
+    const QByteArray folder = QFile::encodeName(card.path());
+    ASSERT_EQ(::mkfifo(folder + "REC_20240315_081508_0.AVI", 0600), 0);
+    ASSERT_EQ(::mkdir(folder + "EVT_20240315_081508_0.AVI", 0700), 0);
+    ASSERT_EQ(::symlink("/dev/zero", folder + "PRK_20240315_081508_0.AVI"), 0);
+    ASSERT_EQ(::symlink("REC_20240315_081500_0.AVI", folder + "REC_20240315_081600_0.AVI"), 0);
+
+    AddRecordingPath(card.path());
+    EXPECT_EQ(names(FilteredSortedEntries(KindAll)),
+              QStringList({"REC_20240315_081500_0.AVI", "REC_20240315_081600_0.AVI"}))
+        << "a link to a recording is one";
+
+    // Dropped one by one: the same rule.
+    for (const char *special : {"REC_20240315_081508_0.AVI", "EVT_20240315_081508_0.AVI", "PRK_20240315_081508_0.AVI"}) {
+        ClearCatalogue();
+        AddRecordingPath(card.path() + QString::fromLatin1(special));
+        AddRecordingFile(card.path() + QString::fromLatin1(special));
+        EXPECT_EQ(RecordingCatalogue::instance().count(), 0) << special;
+    }
+}
+
+// Names whose bytes are not UTF-8 (cards written by other systems) keep
+// their bytes: two folders that differ only in such bytes stay two, and each
+// path leads back to its file.
+TEST_F(Catalogue, NamesKeepTheirBytes)
+{
+    CardFolder card;
+    const QByteArray root = QFile::encodeName(card.path());
+    for (const QByteArray folder : {QByteArray("\xff"), QByteArray("\xfe"), QByteArray("caf\xc3\xa9")}) {
+        ASSERT_EQ(::mkdir(root + folder, 0700), 0);
+        QFile file(QString());
+        const int fd = ::creat(root + folder + "/REC_20240315_081500_0.AVI", 0600);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    AddRecordingPath(card.path());
+    const RecordingCatalogue &catalogue = RecordingCatalogue::instance();
+    ASSERT_EQ(catalogue.count(), 3);
+    QSet<QByteArray> folders;
+    for (const RecordingEntry &e : catalogue.entries()) {
+        EXPECT_TRUE(IsRegularFile(e.fullPath)) << qPrintable(DisplayPath(e.fullPath));
+        folders.insert(NativeFromPath(e.fullPath).mid(root.size()).chopped(26));
+    }
+    EXPECT_EQ(folders, QSet<QByteArray>({"\xff", "\xfe", "caf\xc3\xa9"}));
+
+    // The text form: valid UTF-8 decodes as usual, other bytes come back exactly.
+    struct Case {
+        QByteArray bytes;
+        QString shown;
+    } cases[] = {
+        {"plain", QStringLiteral("plain")},
+        {"caf\xc3\xa9", QStringLiteral("café")},
+        {"\xff\xfe", QStringLiteral("\uFFFD\uFFFD")},
+        {"a\xc3", QStringLiteral("a\uFFFD")},                 // cut sequence
+        {"\xed\xb2\x80", QStringLiteral("\uFFFD\uFFFD\uFFFD")}, // an encoded surrogate is no UTF-8
+        {"\xf0\x9f\x9a\x97", QStringLiteral("\U0001F697")},
+    };
+    for (const Case &c : cases) {
+        const QString path = PathFromNative(c.bytes);
+        EXPECT_EQ(NativeFromPath(path), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(DisplayPath(path), c.shown) << c.bytes.toHex().constData();
+    }
 }
 
 TEST_F(Catalogue, DuplicatePathsAreSkipped)
@@ -235,6 +310,17 @@ TEST_F(Catalogue, ListMarkerAndScrollBar)
     EXPECT_EQ(list.findRow(QStringLiteral("rec_20230405_120001_0.avi")), 1);
     EXPECT_EQ(list.findRow(QStringLiteral("nothing")), -1);
     EXPECT_TRUE(list.rowPath(5).isEmpty());
+
+    // A refill that leaves no rows clears the marker, wherever it was.
+    for (int marked : {0, 2}) {
+        addRecordings(3);
+        FillRecordingList(list, KindAll);
+        list.setCurrentRow(marked);
+        addRecordings(0);
+        FillRecordingList(list, KindAll);
+        EXPECT_EQ(list.currentRow(), -1) << "marked row " << marked;
+        EXPECT_TRUE(list.currentFileName().isEmpty());
+    }
 }
 
 TEST(ListRows, Colours)

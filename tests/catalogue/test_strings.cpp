@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace drivora;
 
@@ -99,6 +102,32 @@ TEST_F(Strings, EachLoadLooksForTheFileAgain)
     char buffer[16] = "junk";
     EXPECT_EQ(strings.loadString(1, buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "");
+}
+
+// The texts are read only from a regular file of sane size: a FIFO would
+// block the viewer, a link to a device would never end.
+TEST_F(Strings, OnlyARegularFileOfSaneSizeIsRead)
+{
+    writeCatalogue("1\tfirst\n");
+    const QByteArray path = QFile::encodeName(UiStringLibrary::catalogueFilePath());
+    struct Case {
+        const char *what;
+        std::function<bool()> make;
+    } cases[] = {
+        {"a FIFO", [&] { return ::mkfifo(path.constData(), 0600) == 0; }},
+        {"a link to /dev/zero", [&] { return ::symlink("/dev/zero", path.constData()) == 0; }},
+        {"a file of 64 MiB",
+         [&] {
+             writeCatalogue("1\tfirst\n");
+             return ::truncate(path.constData(), 64 << 20) == 0;
+         }},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(UiStringLibrary::catalogueFilePath());
+        ASSERT_TRUE(c.make()) << c.what;
+        UiStringLibrary strings;
+        EXPECT_FALSE(strings.load()) << c.what;
+    }
 }
 
 TEST_F(Strings, ALoadWhileHeldOnlyCountsAReference)

@@ -89,11 +89,13 @@ void RecordingListModel::setCurrentRow(int row)
 {
     if (row == m_currentRow)
         return;
-    if (m_currentRow >= 0 && m_currentRow < rowCount()) {
+    if (m_currentRow >= 0) {
         const int old = m_currentRow;
-        m_currentRow = -1;
-        emit dataChanged(index(old, 0), index(old, ColumnCount - 1));
-        emit rowChanged(old);
+        m_currentRow = -1; // also when the rows it marked are gone
+        if (old < rowCount()) {
+            emit dataChanged(index(old, 0), index(old, ColumnCount - 1));
+            emit rowChanged(old);
+        }
     }
     if (row >= 0 && row < rowCount()) {
         m_currentRow = row;
@@ -142,8 +144,9 @@ void RecordingListModel::updateScrollBar(bool parentMaximised)
 bool FillRecordingList(RecordingListModel &list, int filterKind)
 {
     list.setRows(FilteredSortedEntries(filterKind));
-    // The marker moves to the first row unless it is there already.
-    if (list.currentRow() != 0) {
+    // The marker moves to the first row unless it is there already; with no
+    // rows left it marks nothing.
+    if (list.currentRow() != 0 || list.rowCount() == 0) {
         list.setCurrentRow(-1);
         if (list.rowCount() > 0)
             list.setCurrentRow(0);
