@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include "support/Files.h"
+
 #include <gtest/gtest.h>
 
 using namespace drivora;
@@ -108,18 +110,51 @@ TEST(ViewerOptionsFile, WritingIsExactAndSafe)
     EXPECT_EQ(back.playValue, 10);
     EXPECT_TRUE(back.rearMirror);
 
-    // A write that cannot happen leaves the old file whole.
-    QFile::setPermissions(dir.filePath(QStringLiteral("config")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    options.playValue = 1;
-    const bool written = WriteViewerOptions(path, options);
-    QFile::setPermissions(dir.filePath(QStringLiteral("config")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!written) { // as root the folder stays writable
-        ViewerOptions again;
-        ReadViewerOptions(path, again);
-        EXPECT_EQ(again.playValue, 10);
-    }
     EXPECT_FALSE(WriteViewerOptions(QString(), options));
+}
+
+// On a full disk the save fails, says so, and the old file stays whole.
+TEST(ViewerOptionsFile, AFailedSaveKeepsTheOldFile)
+{
+    testsupport::SmallDisk disk;
+    if (!disk.available())
+        GTEST_SKIP() << "needs the right to mount a small file system";
+    const QString path = QString::fromStdString(disk.file("config/option.ini"));
+    ViewerOptions options;
+    options.saveDirectory = QStringLiteral("/media/card/캡처");
+    options.playValue = 7;
+    ASSERT_TRUE(WriteViewerOptions(path, options));
+    const std::string before = testsupport::ReadText(path.toStdString());
+
+    disk.fill();
+    options.saveDirectory = QString(3000, QLatin1Char('x')); // more than the last free page
+    options.playValue = 3;
+    EXPECT_FALSE(WriteViewerOptions(path, options));
+    EXPECT_EQ(testsupport::ReadText(path.toStdString()), before);
+    EXPECT_EQ(QDir(QString::fromStdString(disk.file("config"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("option.ini")})
+        << "nothing is left aside";
+
+    disk.unfill();
+    EXPECT_TRUE(WriteViewerOptions(path, options)) << "with room again it saves";
+}
+
+// A line of any length is read in its 255-character pieces, in time linear in
+// the file's size (a 16 MiB line took 21 s when each piece searched for the
+// line's end again).
+TEST(ViewerOptionsFile, LongLinesAreReadInPieces)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("option.ini"));
+    // A 16 MiB line of "x", then a piece that starts with a key: only a
+    // piece that begins a line or a 255-character piece boundary is read.
+    QByteArray text(16 << 20, 'x');
+    text += "\r\nPLAY_VALUE=4\r\n";
+    text += QByteArray(255, 'y') + "PLAY_VALUE=9\r\n"; // its second piece starts with the key
+    ASSERT_TRUE(testsupport::WriteText(path.toStdString(), text.toStdString()));
+    ViewerOptions options;
+    ASSERT_TRUE(ReadViewerOptions(path, options));
+    EXPECT_EQ(options.playValue, 9);
 }
 
 TEST(ViewerOptionsFile, PathBesideTheProgram)
