@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -252,6 +253,80 @@ std::string Shell(const std::string &command, int *exitCode)
 }
 
 } // namespace
+
+namespace {
+
+uint32_t Le32At(const std::vector<uint8_t> &b, size_t at)
+{
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+void PutLe32(std::vector<uint8_t> &b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + size_t(i)] = uint8_t(v >> (8 * i));
+}
+
+} // namespace
+
+// The index says where the records are, but only chunks that are there count:
+// an index that repeats an entry millions of times, or points a telemetry
+// entry at a video chunk, gives the records of the file and no more.
+TEST_F(Recordings, TheIndexCannotInventRecords)
+{
+    const std::vector<uint8_t> good = ReadBytes(path("two.avi"));
+    const auto &written = s_written["two.avi"];
+    const uint8_t idx1[] = {'i', 'd', 'x', '1'};
+    const size_t indexAt = size_t(std::find_end(good.begin(), good.end(), std::begin(idx1), std::end(idx1)) - good.begin());
+    ASSERT_EQ(indexAt + 8 + Le32At(good, indexAt + 4), good.size()) << "the index ends the file";
+    // Entries of the index: the first telemetry one and the first video one.
+    size_t telemetry = 0, video = 0;
+    for (size_t e = indexAt + 8; e + 16 <= good.size(); e += 16) {
+        if (!telemetry && good[e + 2] == 't' && good[e + 3] == 'x')
+            telemetry = e;
+        if (!video && good[e + 2] == 'd' && good[e + 3] == 'c')
+            video = e;
+    }
+    ASSERT_TRUE(telemetry && video);
+
+    QTemporaryDir dir;
+    const std::string file = dir.filePath(QStringLiteral("index.avi")).toStdString();
+    auto withIndex = [&](const std::vector<uint8_t> &extraEntries, const std::function<void(std::vector<uint8_t> &)> &edit) {
+        std::vector<uint8_t> bytes = good;
+        edit(bytes);
+        bytes.insert(bytes.end(), extraEntries.begin(), extraEntries.end());
+        PutLe32(bytes, indexAt + 4, uint32_t(bytes.size() - indexAt - 8));
+        PutLe32(bytes, 4, uint32_t(bytes.size() - 8));
+        WriteBytes(file, bytes);
+    };
+
+    // A million more copies of one telemetry entry.
+    std::vector<uint8_t> copies;
+    copies.reserve(16u << 20);
+    for (int i = 0; i < 1000000; ++i)
+        copies.insert(copies.end(), good.begin() + long(telemetry), good.begin() + long(telemetry) + 16);
+    withIndex(copies, [](std::vector<uint8_t> &) {});
+    RecordingFile original;
+    ASSERT_TRUE(original.open(QString::fromStdString(path("two.avi"))));
+    RecordingFile repeated;
+    ASSERT_TRUE(repeated.open(QString::fromStdString(file)));
+    EXPECT_EQ(repeated.recordCount(), original.recordCount()) << "the records and the stream's header chunk";
+    EXPECT_EQ(ReadAll(repeated).records.size(), written.size());
+
+    // The telemetry stream's header chunk comes first; the entry after it (the
+    // first record) points at a video chunk: skipped.
+    withIndex({}, [&](std::vector<uint8_t> &bytes) {
+        size_t second = telemetry + 16;
+        while (!(bytes[second + 2] == 't' && bytes[second + 3] == 'x'))
+            second += 16;
+        std::copy_n(bytes.begin() + long(video) + 8, 8, bytes.begin() + long(second) + 8);
+    });
+    RecordingFile pointing;
+    ASSERT_TRUE(pointing.open(QString::fromStdString(file)));
+    const ReadBack back = ReadAll(pointing);
+    ASSERT_EQ(back.records.size(), written.size() - 1);
+    for (size_t i = 0; i < back.records.size(); ++i)
+        EXPECT_EQ(back.records[i].text, written[i + 1].text) << "record " << i;
+}
 
 TEST_F(Recordings, OtherToolsReadTheFiles)
 {
