@@ -4,9 +4,12 @@
 #include "SampleEntry.h"
 #include "StreamReaders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +65,53 @@ bool SameFile(const char *a, const char *b)
     return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// A file written beside its final name and renamed into place by commit();
+// removed when not committed.
+class AsideFile {
+public:
+    explicit AsideFile(const std::string &finalName) : m_final(finalName)
+    {
+        std::string pattern = finalName + ".partial-XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd >= 0) {
+            ::close(fd);
+            m_aside = pattern;
+        }
+    }
+    ~AsideFile()
+    {
+        if (!m_aside.empty())
+            std::remove(m_aside.c_str());
+    }
+    AsideFile(const AsideFile &) = delete;
+    AsideFile &operator=(const AsideFile &) = delete;
+
+    const std::string &name() const { return m_aside; }
+    bool commit()
+    {
+        // The data reaches the disk before the name points at it.
+        const int fd = ::open(m_aside.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        ::chmod(m_aside.c_str(), 0666 & ~currentUmask());
+        if (!synced || std::rename(m_aside.c_str(), m_final.c_str()) != 0)
+            return false;
+        m_aside.clear();
+        return true;
+    }
+
+private:
+    static mode_t currentUmask()
+    {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+    }
+    std::string m_final;
+    std::string m_aside;
+};
+
 struct FileCloser {
     void operator()(std::FILE *f) const
     {
@@ -74,6 +124,9 @@ struct FileCloser {
 
 int RunClipmux(int argc, char **argv)
 {
+    // Beyond a file-size limit, writes fail and are reported, instead of the
+    // run being killed with its file half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::printf("clipmux: raw H.264 / H.263 / MPEG-4 visual to 3gp file converter\n");
     if (argc != 5) {
         std::printf("Usage: %s [input] [width] [height] [delta]\n", argc > 0 ? argv[0] : "clipmux");
@@ -124,7 +177,7 @@ int RunClipmux(int argc, char **argv)
         configSize = ReadMp4vDecoderConfig(in, unit, status);
     }
     if (status == ReadStatus::TooLarge) {
-        std::printf("Error!, decoder configuration is larger than %zu bytes\n", kMaxAccessUnitSize);
+        std::printf("Error!, the stream's leading unit is larger than %zu bytes; no file written\n", kMaxAccessUnitSize);
         return kFailure;
     }
     std::vector<uint8_t> config;
@@ -144,9 +197,13 @@ int RunClipmux(int argc, char **argv)
     wr.decoderConfig = config.empty() ? nullptr : config.data();
     wr.width = int32_t(width);
     wr.height = int32_t(height);
-    Mp4Writer *writer = Mp4FileOpenWr(outputName.c_str(), wr);
+    // The output is written aside and renamed into place only when whole: a
+    // full disk or a stopped run never leaves a cut file, nor cuts an
+    // earlier output of the same name.
+    AsideFile aside(outputName);
+    Mp4Writer *writer = aside.name().empty() ? nullptr : Mp4FileOpenWr(aside.name().c_str(), wr);
     if (!writer) {
-        std::printf("Mp4FileOpenWr() failed\n");
+        std::printf("Mp4FileOpenWr() failed: cannot create a file beside %s\n", outputName.c_str());
         return kFailure;
     }
 
@@ -168,11 +225,18 @@ int RunClipmux(int argc, char **argv)
         }
         if (size == 0)
             break;
+        // Pictures in an order other than shown would need composition
+        // offsets, which this file layout does not carry.
         if (kind == StreamH264 && HasBSlice(unit)) {
             std::printf("B slices are not supported: encode the stream without B-frames (for example "
                         "x264 --bframes 0 or ffmpeg -bf 0)\n");
             Mp4FileCloseWr(writer);
-            std::remove(outputName.c_str());
+            return kFailure; // the file aside is removed
+        }
+        if (kind == StreamMp4v && IsBVop(unit)) {
+            std::printf("B-VOPs are not supported: encode the stream without B-frames (for example "
+                        "ffmpeg -bf 0)\n");
+            Mp4FileCloseWr(writer);
             return kFailure;
         }
         std::printf("%lu\n", static_cast<unsigned long>(size));
@@ -193,7 +257,8 @@ int RunClipmux(int argc, char **argv)
             break; // reported at close
         t += uint64_t(delta);
     }
-    if (exitCode == 0) {
+    const int readErrno = in.lastErrno();
+    if (exitCode == 0 && status == ReadStatus::Ok) {
         const int r = Mp4FileWriteEnd(writer, t);
         if (r == Mp4SizeLimit) {
             std::printf("Error!, the file reached the largest size its 32-bit offsets allow; stopped after %u "
@@ -202,17 +267,22 @@ int RunClipmux(int argc, char **argv)
             exitCode = kFailure;
         }
     }
+    // An input that cannot be read whole gives no file: a clip cut short
+    // without anyone noticing is worse than none.
     if (status == ReadStatus::TooLarge) {
-        std::printf("Error!, an access unit is larger than %zu bytes; stopped after %u samples\n",
-                    kMaxAccessUnitSize, Mp4FileSampleCount(writer));
-        exitCode = kFailure;
-    } else if (status == ReadStatus::ReadError) {
-        std::printf("Error!, reading %s failed; stopped after %u samples\n", inputName, Mp4FileSampleCount(writer));
-        exitCode = kFailure;
+        std::printf("Error!, an access unit is larger than %zu bytes; no file written\n", kMaxAccessUnitSize);
+        Mp4FileCloseWr(writer);
+        return kFailure;
+    }
+    if (status == ReadStatus::ReadError) {
+        std::printf("Error!, reading %s failed: %s; no file written\n", inputName,
+                    std::strerror(readErrno ? readErrno : EIO));
+        Mp4FileCloseWr(writer);
+        return kFailure;
     }
     input.reset();
-    if (Mp4FileCloseWr(writer) != Mp4Ok) {
-        std::printf("fail to write %s\n", outputName.c_str());
+    if (Mp4FileCloseWr(writer) != Mp4Ok || !aside.commit()) {
+        std::printf("fail to write %s: %s\n", outputName.c_str(), std::strerror(errno ? errno : EIO));
         return kFailure;
     }
     std::printf("%s file created!!\n", outputName.c_str());

@@ -1,6 +1,7 @@
 #include "StreamReaders.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace clipmux {
@@ -50,8 +51,10 @@ size_t ElementaryInput::ensure(size_t n)
         m_end += got;
         if (got == 0) {
             m_eof = true;
-            if (m_file && std::ferror(m_file))
+            if (m_file && std::ferror(m_file)) {
                 m_readError = true;
+                m_errno = errno;
+            }
         }
     }
     return m_end - m_pos;
@@ -68,6 +71,8 @@ bool H264Reader::peek(NalSpan &nal)
             const size_t avail = m_in.ensure(3);
             if (avail < 3) {
                 m_in.advance(avail);
+                if (m_in.readError())
+                    m_status = ReadStatus::ReadError; // not the end: the input could not be read
                 return false;
             }
             const size_t code = FindStartCode(m_in.data(), avail, 0);
@@ -105,6 +110,10 @@ bool H264Reader::peek(NalSpan &nal)
         m_peeked = true;
         if (m_in.readError()) {
             m_status = ReadStatus::ReadError;
+            return false;
+        }
+        if (m_nalSize > m_in.maxUnit()) { // also the last unit of the file
+            m_status = ReadStatus::TooLarge;
             return false;
         }
     }
@@ -257,6 +266,12 @@ size_t ReadH263OneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, Rea
     // A picture start code begins with sixteen zero bits and a one bit.
     return readUntil(in, out, status, 3, 3,
                      [](const uint8_t *p) { return p[0] == 0 && p[1] == 0 && (p[2] & 0x80) == 0x80; });
+}
+
+bool IsBVop(const std::vector<uint8_t> &unit)
+{
+    return unit.size() >= 5 && unit[0] == 0 && unit[1] == 0 && unit[2] == 1 && unit[3] == 0xB6 &&
+           (unit[4] >> 6) == 2;
 }
 
 bool HasBSlice(const std::vector<uint8_t> &accessUnit)

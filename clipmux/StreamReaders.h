@@ -26,6 +26,7 @@ public:
     size_t available() const { return m_end - m_pos; }
     void advance(size_t n) { m_pos += n; }
     bool readError() const { return m_readError; }
+    int lastErrno() const { return m_errno; }
     size_t maxUnit() const { return m_maxUnit; }
 
 private:
@@ -35,6 +36,7 @@ private:
     size_t m_maxUnit;
     bool m_eof = false;
     bool m_readError = false;
+    int m_errno = 0;
 };
 
 enum class ReadStatus { Ok, TooLarge, ReadError };
@@ -77,5 +79,8 @@ size_t ReadH263OneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, Rea
 
 // True when an access unit (as ReadH264OneAccessUnit gives it) holds a B slice.
 bool HasBSlice(const std::vector<uint8_t> &accessUnit);
+// True when an MPEG-4 visual unit (as ReadMp4vOneAccessUnit gives it) is a
+// B-VOP (vop_coding_type 2).
+bool IsBVop(const std::vector<uint8_t> &unit);
 
 } // namespace clipmux

@@ -2,6 +2,7 @@
 // files made from real encoder output that FFmpeg must decode exactly like the
 // raw stream.
 #include "Mp4Parse.h"
+#include "support/Files.h"
 #include "support/Process.h"
 
 #include <gtest/gtest.h>
@@ -274,4 +275,77 @@ TEST_F(Clipmux, StreamsWithBSlicesAreRefused)
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.output.find("B slices are not supported"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(path("b.3gp")));
+}
+
+// Inputs that cannot be muxed whole give a message, exit status 255 and no
+// file: never "file created!!" over a file that is cut or empty.
+TEST_F(Clipmux, RefusedInputsLeaveNoFile)
+{
+    fs::create_directories(path("folder.264"));
+    ASSERT_EQ(Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 1 -c:v mpeg4 -bf 2 "
+                    "-f m4v " + Quote(path("bvop.m4v"))).exitCode, 0);
+    // One NAL unit above the 32 MiB an access unit may have.
+    Bytes huge = {0, 0, 0, 1, 0x65};
+    huge.resize(huge.size() + (33u << 20), 0xAB);
+    write("huge.264", huge);
+    struct Case {
+        const char *input;
+        const char *message;
+        const char *output;
+    } cases[] = {
+        {"folder.264", "reading folder.264 failed", "folder.3gp"},
+        {"bvop.m4v", "B-VOPs are not supported", "bvop.3gp"},
+        {"huge.264", "is larger than 33554432 bytes; no file written", "huge.3gp"},
+    };
+    for (const Case &c : cases) {
+        const Result r = clipmux(std::string(c.input) + " 320 240 40");
+        EXPECT_EQ(r.exitCode, 255) << c.input << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.message), std::string::npos) << c.input << "\n" << r.output;
+        EXPECT_EQ(r.output.find("file created!!"), std::string::npos) << c.input;
+        EXPECT_FALSE(fs::exists(path(c.output))) << c.input;
+    }
+    for (const auto &item : fs::directory_iterator(m_dir))
+        EXPECT_EQ(item.path().string().find(".partial"), std::string::npos) << item.path() << " left behind";
+}
+
+// A write that fails (full disk, file-size limit) keeps an earlier output of
+// the same name whole and leaves nothing else behind.
+TEST_F(Clipmux, AFailedWriteKeepsTheEarlierOutput)
+{
+    testsupport::SmallDisk disk("256k");
+    if (!disk.available())
+        GTEST_SKIP() << "needs the right to mount a small file system";
+    const std::string small = disk.file("clip.264"), earlier = disk.file("clip.3gp");
+    ASSERT_EQ(Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -t 1 -c:v libx264 -bf 0 "
+                    "-f h264 " + Quote(small)).exitCode, 0);
+    ASSERT_EQ(Shell(Quote(CLIPMUX_PROGRAM) + " " + Quote(small) + " 160 120 40").exitCode, 0);
+    const std::string before = testsupport::ReadText(earlier);
+    // A larger input of the same name: its output no longer fits.
+    ASSERT_EQ(Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=640x480:rate=25 -t 4 -c:v libx264 -qp 5 "
+                    "-bf 0 -f h264 " + Quote(path("big.264"))).exitCode, 0);
+    const std::string big = testsupport::ReadText(path("big.264"));
+    ASSERT_GT(big.size(), 100000u);
+    disk.fill();
+    std::filesystem::remove(small);
+    disk.unfill();
+    ASSERT_TRUE(testsupport::WriteText(small, big.substr(0, 150000))) << "the input fits, its output does not";
+
+    struct Case {
+        const char *what;
+        std::string command;
+    } cases[] = {
+        {"a full disk", Quote(CLIPMUX_PROGRAM) + " " + Quote(small) + " 640 480 40"},
+        {"a file-size limit", "ulimit -f 16; " + Quote(CLIPMUX_PROGRAM) + " " + Quote(small) + " 640 480 40"},
+    };
+    for (const Case &c : cases) {
+        const Result r = Shell(c.command);
+        EXPECT_EQ(r.exitCode, 255) << c.what << "\n" << r.output;
+        EXPECT_NE(r.output.find("fail to write"), std::string::npos) << c.what << "\n" << r.output;
+        EXPECT_EQ(testsupport::ReadText(earlier), before) << c.what;
+        std::vector<std::string> names;
+        for (const auto &item : fs::directory_iterator(disk.path()))
+            names.push_back(item.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"clip.264", "clip.3gp"})) << c.what;
+    }
 }
