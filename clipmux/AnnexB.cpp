@@ -139,6 +139,26 @@ int SliceType(NalSpan nal)
     return type >= 0 && type <= 9 ? int(type) : -1;
 }
 
+int ParameterSetId(NalSpan nal)
+{
+    if (nal.size < 2)
+        return -1;
+    const int type = nal.data[0] & 0x1F;
+    RbspBits bits(nal);
+    if (type == 7) { // profile, constraint flags and level come first
+        for (int i = 0; i < 24; ++i)
+            if (bits.bit() < 0)
+                return -1;
+        const long id = bits.ue();
+        return id >= 0 && id <= 31 ? int(id) : -1;
+    }
+    if (type == 8) {
+        const long id = bits.ue();
+        return id >= 0 && id <= 255 ? int(id) : -1;
+    }
+    return -1;
+}
+
 bool SliceStartsPicture(NalSpan nal)
 {
     // first_mb_in_slice is the first code of the header: "1" means 0.

@@ -31,6 +31,9 @@ void AnnexBToLengthPrefixed(const uint8_t *data, size_t size, std::vector<uint8_
 // Reads the slice type of a slice NAL unit (types 1 and 5) from its header:
 // 0-9, or -1 when the header cannot be read.
 int SliceType(NalSpan nal);
+// The id of a sequence (type 7: 0-31) or picture (type 8: 0-255) parameter
+// set; -1 for other units or a header that cannot be read.
+int ParameterSetId(NalSpan nal);
 // first_mb_in_slice is 0: the slice begins a new picture (streams without
 // arbitrary slice order).
 bool SliceStartsPicture(NalSpan nal);

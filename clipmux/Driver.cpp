@@ -170,8 +170,9 @@ int RunClipmux(int argc, char **argv)
 
     // Decoder configuration.
     size_t configSize = 0;
+    H264ParameterSets parameterSets;
     if (kind == StreamH264) {
-        configSize = ReadH264DecoderConfig(h264, unit);
+        configSize = ReadH264DecoderConfig(h264, unit, &parameterSets);
         status = h264.status();
     } else if (kind == StreamMp4v) {
         configSize = ReadMp4vDecoderConfig(in, unit, status);
@@ -213,8 +214,15 @@ int RunClipmux(int argc, char **argv)
         size_t size = 0;
         switch (kind) {
         case StreamH264:
-            size = ReadH264OneAccessUnit(h264, unit);
+            size = ReadH264OneAccessUnit(h264, unit, &parameterSets);
             status = h264.status();
+            // Sets with new ids join the configuration; where it is full,
+            // they go in band before the picture.
+            for (auto it = parameterSets.newSets.rbegin(); size > 0 && it != parameterSets.newSets.rend(); ++it)
+                if (Mp4FileAddParameterSet(writer, it->data(), it->size()) != Mp4Ok) {
+                    unit.insert(unit.begin(), it->begin(), it->end());
+                    size = unit.size();
+                }
             break;
         case StreamMp4v:
             size = ReadMp4vOneAccessUnit(in, unit, status);

@@ -112,9 +112,10 @@ void writeMatrix(ByteSink &s)
 bool isKeyFrame(StreamKind kind, const uint8_t *data, size_t size)
 {
     switch (kind) {
-    case StreamH264: {
-        const NalSpan first = FirstNalUnit(data, size);
-        return first.size > 0 && (first.data[0] & 0x1F) == 5; // IDR slice
+    case StreamH264: { // an IDR slice (parameter sets may come first)
+        bool idr = false;
+        ForEachNalUnit(data, size, [&idr](NalSpan nal) { idr = idr || (nal.data[0] & 0x1F) == 5; });
+        return idr;
     }
     case StreamMp4v: // I-VOP: vop_coding_type 0
         return size >= 5 && data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] == 0xB6 && data[4] < 0x40;
@@ -439,6 +440,26 @@ int Mp4FileWriteEnd(Mp4Writer *w, uint64_t endTimeStamp)
     if (endTimeStamp <= w->pending.timeStamp || endTimeStamp - w->pending.timeStamp > UINT32_MAX)
         return Mp4TimeNotIncreasing;
     return w->storePending(uint32_t(endTimeStamp - w->pending.timeStamp));
+}
+
+int Mp4FileAddParameterSet(Mp4Writer *w, const uint8_t *data, size_t size)
+{
+    if (!w)
+        return Mp4NoVideoTrack;
+    std::lock_guard guard(w->lock);
+    const NalSpan nal = FirstNalUnit(data, size);
+    const int type = nal.size > 0 ? nal.data[0] & 0x1F : 0;
+    if (w->kind != StreamH264 || (type != 7 && type != 8) || nal.size > 0xFFFF)
+        return Mp4TooLarge;
+    auto &table = type == 7 ? w->entry.sps : w->entry.pps;
+    if (table.size() >= (type == 7 ? kMaxSps : kMaxPps))
+        return Mp4TooLarge;
+    try {
+        table.emplace_back(nal.data, nal.data + nal.size);
+    } catch (const std::bad_alloc &) {
+        return Mp4OutOfMemory;
+    }
+    return Mp4Ok;
 }
 
 uint32_t Mp4FileSampleCount(const Mp4Writer *w)

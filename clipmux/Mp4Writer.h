@@ -45,6 +45,11 @@ inline constexpr size_t kMaxPps = 255;
 // configuration is unusable or the file cannot be created.
 Mp4Writer *Mp4FileOpenWr(const char *fileName, const Mp4WrConfig &config);
 
+// Adds a parameter set met in the middle of an H.264 stream (Annex B, with
+// its start code) to the decoder configuration. Mp4TooLarge when the
+// configuration has no room for it (the caller then keeps it in band).
+int Mp4FileAddParameterSet(Mp4Writer *writer, const uint8_t *data, size_t size);
+
 // Hands over one access unit (as the stream readers produce it) with its time
 // stamp. Units before the first key frame are dropped; each unit is held back
 // until the next one arrives, which gives its duration.

@@ -129,7 +129,21 @@ void H264Reader::take()
     }
 }
 
-size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out)
+H264ParameterSets::Use H264ParameterSets::take(NalSpan nal)
+{
+    const int type = nal.size > 0 ? nal.data[0] & 0x1F : 0;
+    const int id = ParameterSetId(nal);
+    if (id < 0)
+        return Use::Replaces; // unreadable: let the decoder see it where it stands
+    std::vector<uint8_t> &slot = (type == 7 ? m_sps : m_pps)[size_t(id)];
+    if (slot.size() == nal.size && std::equal(slot.begin(), slot.end(), nal.data))
+        return Use::Repeat;
+    const Use use = slot.empty() ? Use::NewId : Use::Replaces;
+    slot.assign(nal.data, nal.data + nal.size);
+    return use;
+}
+
+size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out, H264ParameterSets *sets)
 {
     out.clear();
     NalSpan nal;
@@ -145,6 +159,8 @@ size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out)
                 return 0;
             }
             appendNal(out, nal);
+            if (sets)
+                sets->take(nal);
             inConfig = true;
         }
         reader.take();
@@ -152,28 +168,51 @@ size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out)
     return out.size();
 }
 
-size_t ReadH264OneAccessUnit(H264Reader &reader, std::vector<uint8_t> &out)
+size_t ReadH264OneAccessUnit(H264Reader &reader, std::vector<uint8_t> &out, H264ParameterSets *sets)
 {
     out.clear();
+    if (sets)
+        sets->newSets.clear();
     NalSpan nal;
+    bool slices = false;
+    bool inBand = false; // a set changed: the rest of the run goes with it
     while (reader.peek(nal)) {
         const int type = nal.size > 0 ? nal.data[0] & 0x1F : 0;
+        if (sets && !slices && (type == 7 || type == 8)) {
+            const H264ParameterSets::Use use = sets->take(nal);
+            if (use == H264ParameterSets::Use::Replaces)
+                inBand = true;
+            if (inBand && use != H264ParameterSets::Use::NewId) {
+                if (out.size() + 4 + nal.size > reader.maxUnit()) {
+                    reader.setStatus(ReadStatus::TooLarge);
+                    return 0;
+                }
+                appendNal(out, nal);
+            } else if (use == H264ParameterSets::Use::NewId) {
+                std::vector<uint8_t> set;
+                appendNal(set, nal);
+                sets->newSets.push_back(std::move(set));
+            }
+            reader.take();
+            continue;
+        }
         if (isSlice(type)) {
-            if (!out.empty() && SliceStartsPicture(nal))
+            if (slices && SliceStartsPicture(nal))
                 break; // the next picture
+            slices = true;
             if (out.size() + 4 + nal.size > reader.maxUnit()) {
                 reader.setStatus(ReadStatus::TooLarge);
                 return 0;
             }
             appendNal(out, nal);
-        } else if (!out.empty() && beginsAccessUnit(type)) {
+        } else if (slices && beginsAccessUnit(type)) {
             break;
         }
         reader.take();
     }
     if (reader.status() != ReadStatus::Ok)
         return 0;
-    return out.size();
+    return slices ? out.size() : 0;
 }
 
 namespace {

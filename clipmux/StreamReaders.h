@@ -60,13 +60,40 @@ private:
     ReadStatus m_status = ReadStatus::Ok;
 };
 
-// The leading run of SPS and PPS NAL units, each with a 4-byte start code.
-size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out);
+// The parameter sets a stream has given so far, by kind and id. Streams may
+// bring new ones at any point (encoders and cameras that switch picture size
+// do): a set with an id not seen before can join the decoder configuration; a
+// set that changes one already given must reach the decoder where it stands,
+// in band, before the picture that follows it.
+class H264ParameterSets {
+public:
+    enum class Use {
+        Repeat,  // the same as the set of that id already given: nothing to do
+        NewId,   // an id not given before
+        Replaces // another set under an id already given
+    };
+    // Classifies a SPS or PPS and remembers it as the current one of its id.
+    Use take(NalSpan nal);
+    // New-id sets met by ReadH264OneAccessUnit since the last call, each with
+    // a 4-byte start code; the caller moves them into the configuration.
+    std::vector<std::vector<uint8_t>> newSets;
 
-// One picture: all its slice NAL units, each with a 4-byte start code. Other
-// NAL units (SEI, delimiters, parameter sets) are skipped. 0 at the end or on
-// error (see the reader's status).
-size_t ReadH264OneAccessUnit(H264Reader &reader, std::vector<uint8_t> &out);
+private:
+    std::vector<std::vector<uint8_t>> m_sps = std::vector<std::vector<uint8_t>>(32);
+    std::vector<std::vector<uint8_t>> m_pps = std::vector<std::vector<uint8_t>>(256);
+};
+
+// The leading run of SPS and PPS NAL units, each with a 4-byte start code;
+// remembered in `sets` when given.
+size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out, H264ParameterSets *sets = nullptr);
+
+// One picture: all its slice NAL units, each with a 4-byte start code. SEI
+// and delimiters are skipped. Parameter sets before the picture are skipped
+// without `sets`; with it, repeats are skipped, sets with new ids are handed
+// over in sets->newSets, and sets that change one already given (and any set
+// after them up to the picture, which depends on them) are kept in band at
+// the head of the unit. 0 at the end or on error (see the reader's status).
+size_t ReadH264OneAccessUnit(H264Reader &reader, std::vector<uint8_t> &out, H264ParameterSets *sets = nullptr);
 
 // Everything up to the next VOP start code (00 00 01 B6). The first call
 // gives the headers before the first VOP.

@@ -349,3 +349,43 @@ TEST_F(Clipmux, AFailedWriteKeepsTheEarlierOutput)
         EXPECT_EQ(names, (std::vector<std::string>{"clip.264", "clip.3gp"})) << c.what;
     }
 }
+
+// Parameter sets that change or join in the middle of a stream (an encoder or
+// camera that switches picture size): every picture decodes as from the raw
+// stream.
+TEST_F(Clipmux, ParameterSetsThatChangeMidStream)
+{
+    struct Part {
+        const char *name;
+        const char *source;
+        const char *size;
+        const char *x264;
+    } parts[] = {
+        {"a.264", "testsrc", "320x240", "sps-id=0"},
+        {"same-id.264", "testsrc2", "176x144", "sps-id=0"},
+        {"new-id.264", "testsrc2", "176x144", "sps-id=1"},
+    };
+    for (const Part &p : parts)
+        ASSERT_EQ(Shell("ffmpeg -nostdin -v error -y -f lavfi -i " + std::string(p.source) + "=size=" + p.size +
+                        ":rate=25 -t 1 -c:v libx264 -bf 0 -g 10 -x264-params " + p.x264 + " -f h264 " +
+                        Quote(path(p.name)))
+                      .exitCode,
+                  0);
+    struct Case {
+        const char *joined;
+        const char *second;
+    } cases[] = {
+        {"changed.264", "same-id.264"}, // the same ids with other contents: kept in band
+        {"added.264", "new-id.264"},    // new ids: into the decoder configuration
+    };
+    for (const Case &c : cases) {
+        ASSERT_EQ(Shell("cat " + Quote(path("a.264")) + " " + Quote(path(c.second)) + " > " + Quote(path(c.joined)))
+                      .exitCode,
+                  0);
+        SCOPED_TRACE(c.joined);
+        checkMuxed(c.joined, "h264", 320, 240, 40, "avc1");
+    }
+    const Bytes added = ReadFile(path("added.3gp"));
+    const Box avcC = Find(added, "moov/trak/mdia/minf/stbl/stsd/avc1/avcC");
+    EXPECT_EQ(added[avcC.offset + 8 + 5] & 0x1F, 2) << "both SPS in the configuration";
+}
