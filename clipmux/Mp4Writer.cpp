@@ -2,8 +2,10 @@
 
 #include "AnnexB.h"
 #include "Boxes.h"
+#include "MovieBoxes.h"
 #include "SampleEntry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -94,20 +96,7 @@ template <typename T> struct SampleTable {
     }
 };
 
-struct TimeToSample {
-    uint32_t count;
-    uint32_t delta;
-};
-
 enum class State { Closed, WaitingForKeyFrame, Writing, Stopped };
-
-constexpr uint32_t kMatrix[9] = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
-
-void writeMatrix(ByteSink &s)
-{
-    for (uint32_t v : kMatrix)
-        s.u32(v);
-}
 
 bool isKeyFrame(StreamKind kind, const uint8_t *data, size_t size)
 {
@@ -187,127 +176,21 @@ struct Mp4Writer {
         return out.failed() ? Mp4WriteError : Mp4Ok;
     }
 
-    uint64_t mediaDuration() const
-    {
-        uint64_t total = 0;
-        for (const TimeToSample &t : timeToSample.entries)
-            total += uint64_t(t.count) * t.delta;
-        return total;
-    }
-
     void writeMoov(ByteSink &s)
     {
-        const uint64_t media = mediaDuration();
-        const uint32_t mediaDuration32 = media > UINT32_MAX ? UINT32_MAX : uint32_t(media);
-        const uint64_t track = media * 1000 / timeScale; // in movie units (1000 per second)
-        const uint32_t trackDuration = track > UINT32_MAX ? UINT32_MAX : uint32_t(track);
-        const uint32_t n = sampleCount;
-
-        WriteBox(s, "moov", [&](ByteSink &moov) {
-            WriteFullBox(moov, "mvhd", 0, 0, [&](ByteSink &b) {
-                b.u32(creationTime);  // creation time
-                b.u32(creationTime);  // modification time
-                b.u32(1000);          // time scale
-                b.u32(trackDuration); // duration of the longest track
-                b.u32(0x00010000);    // rate 1.0
-                b.u16(0x0100);        // volume 1.0
-                b.zeros(10);          // reserved
-                writeMatrix(b);
-                b.zeros(24); // pre-defined
-                b.u32(2);    // next track ID
-            });
-            WriteBox(moov, "trak", [&](ByteSink &trak) {
-                WriteFullBox(trak, "tkhd", 0, 0x000001, [&](ByteSink &b) { // track enabled
-                    b.u32(creationTime);
-                    b.u32(creationTime);
-                    b.u32(1); // track ID
-                    b.u32(0); // reserved
-                    b.u32(trackDuration);
-                    b.zeros(8); // reserved
-                    b.u16(0);   // layer
-                    b.u16(0);   // alternate group
-                    b.u16(0);   // volume
-                    b.u16(0);   // reserved
-                    writeMatrix(b);
-                    b.u32(uint32_t(entry.width) << 16);  // width, 16.16
-                    b.u32(uint32_t(entry.height) << 16); // height, 16.16
-                });
-                WriteBox(trak, "mdia", [&](ByteSink &mdia) {
-                    WriteFullBox(mdia, "mdhd", 0, 0, [&](ByteSink &b) {
-                        b.u32(creationTime);
-                        b.u32(creationTime);
-                        b.u32(timeScale);
-                        b.u32(mediaDuration32);
-                        b.u16(0x55C4); // language "und"
-                        b.u16(0);      // pre-defined
-                    });
-                    WriteFullBox(mdia, "hdlr", 0, 0, [&](ByteSink &b) {
-                        static const char name[] = "Tessavonic Media Handler";
-                        b.u32(0); // pre-defined
-                        b.fourcc("vide");
-                        b.zeros(12); // reserved
-                        b.put(reinterpret_cast<const uint8_t *>(name), sizeof name); // with its zero byte
-                    });
-                    WriteBox(mdia, "minf", [&](ByteSink &minf) { writeMinf(minf, n); });
-                });
-            });
-        });
-    }
-
-    void writeMinf(ByteSink &minf, uint32_t n)
-    {
-        WriteFullBox(minf, "vmhd", 0, 0x000001, [](ByteSink &b) {
-            b.u16(0);    // graphics mode: copy
-            b.zeros(6);  // opcolor
-        });
-        WriteBox(minf, "dinf", [](ByteSink &dinf) {
-            WriteFullBox(dinf, "dref", 0, 0, [](ByteSink &dref) {
-                dref.u32(1); // entry count
-                WriteFullBox(dref, "url ", 0, 0x000001, [](ByteSink &) {}); // media data in this file
-            });
-        });
-        WriteBox(minf, "stbl", [&](ByteSink &stbl) {
-            WriteFullBox(stbl, "stsd", 0, 0, [&](ByteSink &b) {
-                b.u32(1); // entry count
-                WriteSampleEntry(b, entry);
-            });
-            WriteFullBox(stbl, "stts", 0, 0, [&](ByteSink &b) {
-                b.u32(uint32_t(timeToSample.entries.size()));
-                for (const TimeToSample &t : timeToSample.entries) {
-                    b.u32(t.count);
-                    b.u32(t.delta);
-                }
-            });
-            if (!syncSamples.entries.empty()) {
-                WriteFullBox(stbl, "stss", 0, 0, [&](ByteSink &b) {
-                    b.u32(uint32_t(syncSamples.entries.size()));
-                    for (uint32_t sample : syncSamples.entries)
-                        b.u32(sample);
-                });
-            }
-            // One sample per chunk throughout: the compacted table has one entry.
-            WriteFullBox(stbl, "stsc", 0, 0, [](ByteSink &b) {
-                b.u32(1); // entry count
-                b.u32(1); // first chunk
-                b.u32(1); // samples per chunk
-                b.u32(1); // sample description index
-            });
-            // Tables that failed to grow hold fewer entries; only what every
-            // table has is described.
-            const uint32_t described = std::min<uint32_t>(
-                n, uint32_t(std::min(sampleSizes.entries.size(), chunkOffsets.entries.size())));
-            WriteFullBox(stbl, "stsz", 0, 0, [&](ByteSink &b) {
-                b.u32(0); // sizes follow
-                b.u32(described);
-                for (uint32_t i = 0; i < described; ++i)
-                    b.u32(sampleSizes.entries[i]);
-            });
-            WriteFullBox(stbl, "stco", 0, 0, [&](ByteSink &b) {
-                b.u32(described);
-                for (uint32_t i = 0; i < described; ++i)
-                    b.u32(chunkOffsets.entries[i]);
-            });
-        });
+        // Tables that failed to grow hold fewer entries; only what every
+        // table has is described.
+        TrackDescription t;
+        t.creationTime = creationTime;
+        t.timeScale = timeScale;
+        t.entry = &entry;
+        t.timeToSample = &timeToSample.entries;
+        t.syncSamples = &syncSamples.entries;
+        t.sampleSizes = sampleSizes.entries.data();
+        t.chunkOffsets = chunkOffsets.entries.data();
+        t.sampleCount = std::min<uint32_t>(
+            sampleCount, uint32_t(std::min(sampleSizes.entries.size(), chunkOffsets.entries.size())));
+        WriteMoov(s, t);
     }
 };
 
@@ -336,7 +219,7 @@ Mp4Writer *Mp4FileOpenWr(const char *fileName, const Mp4WrConfig &config)
     w->kind = StreamKind(config.videoKind);
     w->timeScale = uint32_t(config.videoTimeScale);
     w->sizeLimit = config.sizeLimit == 0 ? UINT32_MAX : config.sizeLimit;
-    w->creationTime = Mp4TimeFromUnix(int64_t(std::time(nullptr)));
+    w->creationTime = Mp4TimeFromUnix(config.creationTime >= 0 ? config.creationTime : int64_t(std::time(nullptr)));
     w->entry.kind = w->kind;
     w->entry.width = uint16_t(config.width);
     w->entry.height = uint16_t(config.height);
@@ -374,14 +257,7 @@ Mp4Writer *Mp4FileOpenWr(const char *fileName, const Mp4WrConfig &config)
         delete w;
         return nullptr;
     }
-    // "ftyp": 3GPP release 4.
-    WriteBox(w->out, "ftyp", [](ByteSink &b) {
-        b.fourcc("3gp4");      // major brand
-        b.u32(0x00000200);     // minor version
-        b.fourcc("3gp4");      // compatible brands
-        b.u32(0);
-        b.u32(0);
-    });
+    WriteFtyp(w->out);
     w->state = State::WaitingForKeyFrame;
     w->mdatStart = w->out.tell();
     w->out.u32(0); // size, patched at close

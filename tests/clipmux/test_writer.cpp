@@ -1,10 +1,13 @@
 #include "Mp4Parse.h"
 #include "Mp4Writer.h"
+#include "MovieBoxes.h"
 #include "SampleEntry.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <ctime>
 #include <filesystem>
 
@@ -48,7 +51,7 @@ struct Written {
 
 // Writes units with time stamps n * delta, then ends the stream.
 Written WriteH264(const std::vector<Bytes> &units, uint64_t delta, bool end = true, uint32_t sizeLimit = 0,
-                  std::vector<int> *results = nullptr)
+                  std::vector<int> *results = nullptr, int64_t creationTime = -1)
 {
     const std::string path = TempPath("w.3gp");
     const Bytes config = H264Config();
@@ -59,6 +62,7 @@ Written WriteH264(const std::vector<Bytes> &units, uint64_t delta, bool end = tr
     cfg.width = 176;
     cfg.height = 144;
     cfg.sizeLimit = sizeLimit;
+    cfg.creationTime = creationTime;
     Mp4Writer *w = Mp4FileOpenWr(path.c_str(), cfg);
     EXPECT_NE(w, nullptr);
     uint64_t t = 0;
@@ -365,4 +369,58 @@ TEST(SampleEntries, ParameterSetCountsAreBounded)
     EXPECT_EQ(avcC.size, 8u + 7 + 31 * (2 + 5) + (2 + 2));
     EXPECT_EQ(f[avcC.payload() + 1], 0x42) << "profile of the first SPS";
     EXPECT_EQ(f[avcC.payload() + 3], 0x1E) << "level of the first SPS";
+}
+
+namespace {
+
+class VectorSink final : public ByteSink {
+public:
+    void put(const uint8_t *data, size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+    uint64_t written() const override { return bytes.size(); }
+    Bytes bytes;
+};
+
+} // namespace
+
+// Boxes written alone, field by field.
+TEST(Boxes, EachBoxAlone)
+{
+    struct Case {
+        const char *what;
+        std::function<void(ByteSink &)> write;
+        Bytes expected;
+    } cases[] = {
+        {"stts with two runs", [](ByteSink &s) { WriteStts(s, {{3, 100}, {1, 50}}); },
+         {0, 0, 0, 32, 's', 't', 't', 's', 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 50}},
+        {"stss", [](ByteSink &s) { WriteStss(s, {1, 13}); },
+         {0, 0, 0, 24, 's', 't', 's', 's', 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 13}},
+        {"stco", [](ByteSink &s) { const uint32_t o[] = {36}; WriteStco(s, o, 1); },
+         {0, 0, 0, 20, 's', 't', 'c', 'o', 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 36}},
+        {"mdhd", [](ByteSink &s) { WriteMdhd(s, 0x01020304, 1000, 300); },
+         {0, 0, 0, 32, 'm', 'd', 'h', 'd', 0, 0, 0, 0, 1, 2, 3, 4, 1, 2, 3, 4, 0, 0, 0x03, 0xE8, 0, 0, 0x01, 0x2C, 0x55,
+          0xC4, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        VectorSink sink;
+        c.write(sink);
+        EXPECT_EQ(sink.bytes, c.expected) << c.what;
+    }
+}
+
+// A whole file, byte for byte, against the stored reference (made by this
+// writer, checked with ffprobe and FFmpeg when it was stored). With
+// CLIPMUX_UPDATE_REFERENCE=1 the reference is written anew.
+TEST(Boxes, WholeFileEqualsTheReference)
+{
+    std::vector<Bytes> units = {H264Unit(5, 200), H264Unit(1, 120), H264Unit(1, 90), H264Unit(5, 180)};
+    const Written w = WriteH264(units, 40, true, 0, nullptr, 1710454500); // 2024-03-14 22:15:00 UTC
+    ASSERT_EQ(w.closeResult, Mp4Ok);
+    const std::string reference = std::string(CLIPMUX_REFERENCE_DIR) + "/four-samples.3gp";
+    if (const char *update = std::getenv("CLIPMUX_UPDATE_REFERENCE"); update && std::string(update) == "1") {
+        std::FILE *f = std::fopen(reference.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(w.file.data(), 1, w.file.size(), f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(w.file, ReadFile(reference)) << reference;
 }
