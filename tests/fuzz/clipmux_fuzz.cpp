@@ -27,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<uint8_t> unit;
     ReadStatus status = ReadStatus::Ok;
     std::vector<uint8_t> config;
+    H264ParameterSets sets;
     if (kind == StreamH264)
-        ReadH264DecoderConfig(h264, config);
+        ReadH264DecoderConfig(h264, config, &sets);
     else if (kind == StreamMp4v)
         ReadMp4vDecoderConfig(input, config, status);
 
@@ -44,11 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < 10000; ++i) {
         size_t n = 0;
         if (kind == StreamH264) {
-            n = ReadH264OneAccessUnit(h264, unit);
+            n = ReadH264OneAccessUnit(h264, unit, &sets);
+            for (const std::vector<uint8_t> &set : sets.newSets)
+                Mp4FileAddParameterSet(w, set.data(), set.size());
             if (n)
                 (void)HasBSlice(unit);
         } else if (kind == StreamMp4v) {
             n = ReadMp4vOneAccessUnit(input, unit, status);
+            (void)IsBVop(unit);
         } else {
             n = ReadH263OneAccessUnit(input, unit, status);
         }
