@@ -2,6 +2,8 @@
 
 #include "catalogue/StreamRecordSource.h"
 
+#include <gst/base/gstbasetransform.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -60,6 +62,9 @@ VideoDecoder::VideoDecoder(const char *name)
     if (m_bin) {
         m_balance = balance;
         m_flip = flip;
+        // Unmirrored pictures pass through untouched: the flip element
+        // otherwise copies every picture until its direction is first set.
+        gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(m_flip), TRUE);
     }
 }
 
