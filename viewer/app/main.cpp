@@ -4,6 +4,7 @@
 //   --open FOLDER       list the recordings under FOLDER at start
 //   --screenshot FILE   save a picture of the window to FILE and quit
 
+#include "InstanceGuard.h"
 #include "UiStringLibrary.h"
 #include "catalogue/FolderPicker.h"
 #include "catalogue/RecordingCatalogue.h"
@@ -32,6 +33,10 @@ using namespace drivora;
 
 int main(int argc, char *argv[])
 {
+    // One copy at a time: a second start ends at once, silently.
+    InstanceGuard guard;
+    if (!guard.take())
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DrivoraViewer"));
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 10));
