@@ -599,3 +599,29 @@ TEST_F(Engine, TheEndArrivesAsASignal)
     EXPECT_TRUE(ended);
     EXPECT_EQ(e.position(), e.duration());
 }
+
+// A recording whose media data breaks in the middle (chunk headers and all
+// overwritten) still comes to an end while playing: the end of the stream or
+// an error arrives as a signal, and nothing hangs.
+TEST_F(Engine, ABreakInTheMiddleEndsThePlay)
+{
+    std::string bytes = testsupport::ReadText(path("two-aac.avi").toStdString());
+    const size_t movi = bytes.find("movi");
+    const size_t middle = movi + (bytes.size() - movi) / 2;
+    for (size_t i = middle; i < middle + 20000 && i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919) >> 3);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("REC_20240315_081500_0.AVI"));
+    ASSERT_TRUE(testsupport::WriteText(file.toStdString(), bytes));
+    ASSERT_TRUE(player.open(file));
+    PlaybackEngine &e = engine();
+    bool ended = false;
+    QObject::connect(e.events(), &BusWatcher::endOfStream, [&] { ended = true; });
+    QObject::connect(e.events(), &BusWatcher::errorOccurred, [&](const QString &) { ended = true; });
+    e.setRate(2.0f);
+    ASSERT_EQ(e.run(), 0);
+    EXPECT_TRUE(WaitFor([&] {
+        QCoreApplication::processEvents();
+        return ended;
+    }));
+}

@@ -29,6 +29,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <functional>
+
 using namespace drivora;
 
 int main(int argc, char *argv[])
@@ -133,6 +135,7 @@ int main(int argc, char *argv[])
         view->fill(KindAll);
     };
     // Plays one row: opens its file, runs it and reads its telemetry.
+    std::function<void(int)> playRow;
     auto play = [&](int row) {
         const QString path = model->rowPath(row);
         if (path.isEmpty())
@@ -156,7 +159,20 @@ int main(int argc, char *argv[])
         rear->setVisible(player.engine()->videoCount() > 1);
         DrainTelemetry(player.engine()->streamParser());
         graph->setPlotSpanMs(uint32_t(player.durationMs()));
+        // A recording that breaks while playing ends like one that reached
+        // its end: the next row plays (after the signal's engine is left).
+        QObject::connect(player.engine()->events(), &BusWatcher::errorOccurred, &window, [&, row](const QString &) {
+            QTimer::singleShot(0, &window, [&, row] {
+                if (model->currentRow() != row)
+                    return;
+                if (row + 1 < model->rowCount())
+                    playRow(row + 1);
+                else if (PlaybackEngine *engine = player.engine())
+                    engine->pause();
+            });
+        });
     };
+    playRow = play;
     QObject::connect(view, &QTableView::doubleClicked, &window, [&](const QModelIndex &index) { play(index.row()); });
     QObject::connect(view, &CDvListCtrl::recordingsDropped, &window, [&] { play(0); });
     QObject::connect(view, &CDvListCtrl::kindCommand, &window, [&](int command) {
