@@ -19,8 +19,9 @@ BusWatcher::~BusWatcher()
 
 GstBusSyncReply BusWatcher::onMessage(GstBus *, GstMessage *message, gpointer self)
 {
-    static_cast<BusWatcher *>(self)->handle(message);
-    gst_message_unref(message); // everything is handled here: nothing piles up on the bus
+    // Everything is handled here and dropped: nothing piles up on the bus.
+    GstHandle<GstMessage> owned(message);
+    static_cast<BusWatcher *>(self)->handle(owned.get());
     return GST_BUS_DROP;
 }
 
