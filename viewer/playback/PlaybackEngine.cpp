@@ -1,5 +1,7 @@
 #include "PlaybackEngine.h"
 
+#include "app/Transport.h"
+
 #include <QSettings>
 
 #include <gst/app/gstappsink.h>
@@ -121,8 +123,7 @@ int32_t VolumeValueForLevel(int level)
 
 int32_t BrightnessValueForPosition(int sliderPosition)
 {
-    const float step = 5.1f; // as a 32-bit float: 5.0999999..., so the ends give +-254
-    return int32_t(double(sliderPosition - 50) * double(step));
+    return BrightnessValueForSlider(sliderPosition);
 }
 
 void WriteDecoderSettings()

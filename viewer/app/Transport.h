@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace drivora {
+
+// Speed slider position (0..100) to playback rate: above 50, 1.0 + (p - 50) x
+// 0.06; else 0.1 + p x 0.018; single-precision constants, double arithmetic,
+// rounded to float (50 gives 0.99999994, shown "1.00").
+float SliderToRate(int position);
+// Brightness sent to the decoders for a slider position (50 neutral):
+// (p - 50) x 5.1 with 5.1 as a float, truncated: 254 at 100, -254 at 0.
+int BrightnessValueForSlider(int position);
+// Volume level 0..10 to the player's volume percentage: 10 v - 1, in 0..99.
+int LevelToPercent(int level);
+
+// The player as the transport sees it: transport and picture calls, times in
+// milliseconds. The window's player implements it; tests use a fake.
+class ITransport {
+public:
+    enum State { Running = 0, Paused = 1, Stopped = 2, NoGraph = 3 };
+    virtual ~ITransport() = default;
+    virtual int state() const = 0;
+    virtual bool open(const QString &path) = 0; // a new engine for the file
+    virtual int32_t run() = 0;
+    virtual int32_t pause() = 0;
+    virtual int32_t stop() = 0;
+    virtual bool seek(int64_t ms) = 0;
+    virtual int64_t positionMs() = 0; // 0 when it cannot be read
+    virtual int64_t durationMs() = 0; // 0 when it cannot be read
+    virtual void setRate(float rate) = 0; // pause, store, run again if it was running
+    virtual bool setVolume(int percent) = 0;
+    virtual void applyBrightness(int sliderPosition) = 0;
+    virtual void applyRearMirror(bool on) = 0;
+    virtual int videoCount() = 0;
+};
+
+// The list of recordings as the transport sees it.
+class IPlaylist {
+public:
+    virtual ~IPlaylist() = default;
+    virtual int rowCount() const = 0;
+    virtual int currentRow() const = 0;
+    virtual QString rowPath(int row) const = 0;
+    virtual QString rowFileName(int row) const = 0;
+    virtual void setCurrentRow(int row) = 0;
+    virtual void selectRow(int row) = 0;
+    virtual bool fileExists(const QString &path) const = 0;
+};
+
+// What the window shows and does for the transport.
+class ITransportView {
+public:
+    virtual ~ITransportView() = default;
+    virtual void showScreens(bool front, bool rear) = 0;
+    virtual void showPlayButton(bool play) = 0; // true: Play shown, Pause hidden; false: the reverse
+    virtual void setTransportEnabled(bool on) = 0; // Capture, Print, Prev, RW, Play, FF, Next, timeline
+    virtual void setTimeline(int64_t rangeMs, int64_t positionMs) = 0; // rangeMs < 0: keep the range
+    virtual void setTimePanel(int64_t durationMs, int64_t positionMs, float rate) = 0;
+    virtual void setVolumeShown(int level, bool muted) = 0;
+    virtual void setViewButtons(int mode) = 0; // checks exactly the button of the mode
+    virtual void setSpeedSlider(int position) = 0;
+    virtual void setBrightnessSlider(int position) = 0;
+    // A message box with an OK button: caption, text.
+    virtual void message(const QString &caption, const QString &text) = 0;
+    // A recording started: graph span, telemetry, map area.
+    virtual void recordingStarted(const QString &path, int64_t durationMs) = 0;
+    virtual void syncTelemetry(int64_t positionMs) = 0;
+};
+
+inline constexpr const char *kViewerCaption = "KVR-2650 Viewer";
+inline constexpr const char *kCannotOpenText = "동영상을 플레이 할 수 없습니다.(002)";
+inline constexpr const char *kCannotRunText = "동영상을 플레이 할 수 없습니다.(001)";
+
+// The main window's transport rules: playing a row, the buttons, keys and
+// menu items of playback, the 200 ms tick and the automatic advance.
+class TransportController {
+public:
+    enum ViewMode { ViewFront = 1, ViewRear = 2, ViewAll = 3 };
+
+    TransportController(ITransport &transport, IPlaylist &list, ITransportView &view);
+
+    // Options: seconds skipped by RW and FF, mirror of the rear channel.
+    void setPlayValue(int seconds) { m_playValue = seconds; }
+    void setRearMirror(bool on) { m_rearMirror = on; }
+
+    void PlayRecording(int row);
+    bool StartRecordingFile(const QString &path);
+    void ResetTransport(bool hideScreens);
+    void EnableTransport();
+    void DisableTransport();
+    void UpdateTimeline();
+    void SetViewMode(int mode);
+
+    // Commands.
+    void play();              // 1013
+    void pause();             // 1015
+    void togglePlay();        // menu 32811, Space
+    void stepPrevious();      // 1011, 32812
+    void stepNext();          // 1016, 32813
+    void skipBack();          // 1012, Left
+    void skipForward();       // 1014, Right
+    void resetSpeed();        // 1017, 32819
+    void resetBrightness();   // 1018, 32816
+    void speedStep(int by);   // 32817 (+10), 32818 (-10)
+    void brightnessStep(int by); // 32815 (+10), 32814 (-10)
+    void speedSliderMoved(int position);
+    void brightnessSliderMoved(int position);
+    void volumeUp();          // 32820, Up
+    void volumeDown();        // 32821, Down
+    void toggleMute();        // 1019, 32822
+    void volumeChosen(int level); // message 2125
+    void seekRequest(int64_t ms); // message 4025, timeline scroll codes 2..5
+    void rowActivated(int row);   // list double-click
+
+    int viewMode() const { return m_viewMode; }
+    bool muted() const { return m_muted; }
+    int volumeLevel() const { return m_volumeLevel; }
+    int speedPosition() const { return m_speedPosition; }
+    int brightnessPosition() const { return m_brightnessPosition; }
+    float rateShown() const { return m_rateShown; }
+    QString openFileName() const { return m_openFileName; }
+
+private:
+    bool engineActive() const; // neither stopped nor without a graph
+    void step(int by);
+    void skip(int64_t byMs);
+    void applyRate(float rate);
+    void showScreensForMode();
+
+    ITransport &m_transport;
+    IPlaylist &m_list;
+    ITransportView &m_view;
+    int m_playValue = 5;
+    bool m_rearMirror = false;
+    int m_viewMode = ViewFront;
+    bool m_muted = false;
+    int m_volumeLevel = 5;
+    int m_speedPosition = 50;
+    int m_brightnessPosition = 50;
+    float m_rateShown = 1.0f;
+    QString m_openFileName;
+    bool m_stepping = false;     // a step to another row is in progress
+    bool m_failedInStep = false; // the row it started could not be played
+};
+
+} // namespace drivora
