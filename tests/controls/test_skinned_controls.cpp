@@ -4,6 +4,8 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include "app/ViewerIds.h"
+
 #include <gtest/gtest.h>
 
 using namespace drivora;
@@ -73,6 +75,22 @@ TEST(SkinImages, EveryIdHasItsSizeAndKind)
     EXPECT_FALSE(DrawSkinImage(p, image.rect(), 12345));
     p.end();
     EXPECT_EQ(image.pixelColor(5, 5), QColor(10, 10, 10));
+}
+
+// The main window's button table and the skin agree: every image a button
+// names exists, and its size covers the button.
+TEST(SkinImages, EveryMainButtonImageExists)
+{
+    for (const ids::ButtonSpec &b : ids::kMainButtons) {
+        for (int image : b.images) {
+            if (image == 0)
+                continue;
+            EXPECT_NE(Skin::kind(image), SkinKind::None) << b.caption << " image " << image;
+            const QSize size = Skin::size(image);
+            EXPECT_GE(size.width(), b.size.width()) << b.caption << " image " << image;
+            EXPECT_GE(size.height(), b.size.height()) << b.caption << " image " << image;
+        }
+    }
 }
 
 TEST(SpeedGauge, DigitsAtTheirPlaces)

@@ -5,6 +5,7 @@
 //   --screenshot FILE   save a picture of the window to FILE and quit
 
 #include "InstanceGuard.h"
+#include "ViewerIds.h"
 #include "UiStringLibrary.h"
 #include "catalogue/FolderPicker.h"
 #include "catalogue/RecordingCatalogue.h"
@@ -72,23 +73,20 @@ int main(int argc, char *argv[])
 
     // Transport, rate and brightness, the speed gauge and the volume.
     auto *bar = new QHBoxLayout;
-    struct ButtonImages {
-        int normal, pressed, hover, disabled;
-        QSize size;
-    };
-    auto makeButton = [&](ButtonImages images) {
+    auto makeButton = [&](int id) {
+        const ids::ButtonSpec &spec = ids::MainButton(id);
         auto *button = new CDvButtonCtrl(&window);
-        button->setImages(images.normal, images.pressed, images.hover, images.disabled);
-        button->setFixedSize(images.size);
+        button->setImages(spec.images[0], spec.images[1], spec.images[2], spec.images[3]);
+        button->setFixedSize(spec.size);
         bar->addWidget(button);
         return button;
     };
-    CDvButtonCtrl *prev = makeButton({19171, 19172, 19173, 19174, {32, 32}});
-    CDvButtonCtrl *rewind = makeButton({19181, 19182, 19183, 19184, {32, 32}});
-    CDvButtonCtrl *playButton = makeButton({19191, 19192, 19193, 19194, {32, 32}});
-    CDvButtonCtrl *pauseButton = makeButton({19195, 19196, 19197, 19198, {32, 32}});
-    CDvButtonCtrl *forward = makeButton({19201, 19202, 19203, 19204, {32, 32}});
-    CDvButtonCtrl *next = makeButton({19211, 19212, 19213, 19214, {32, 32}});
+    CDvButtonCtrl *prev = makeButton(ids::Previous);
+    CDvButtonCtrl *rewind = makeButton(ids::Rewind);
+    CDvButtonCtrl *playButton = makeButton(ids::Play);
+    CDvButtonCtrl *pauseButton = makeButton(ids::Pause);
+    CDvButtonCtrl *forward = makeButton(ids::Forward);
+    CDvButtonCtrl *next = makeButton(ids::Next);
     pauseButton->hide();
     auto *timeText = new CDvTextCtrl(1, &window);
     timeText->setFixedSize(330, 20);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ViewerIds.h"
+
 #include "catalogue/RecordingListModel.h"
 
 #include <QHeaderView>
@@ -8,10 +10,10 @@
 namespace drivora {
 
 // Menu commands of the list's right-click menu (the kind filters).
-inline constexpr int kCommandShowAll = 32823;
-inline constexpr int kCommandShowNormal = 32824;
-inline constexpr int kCommandShowEvent = 32825;
-inline constexpr int kCommandShowParking = 32826;
+inline constexpr int kCommandShowAll = ids::MenuShowAll;
+inline constexpr int kCommandShowNormal = ids::MenuShowNormal;
+inline constexpr int kCommandShowEvent = ids::MenuShowEvent;
+inline constexpr int kCommandShowParking = ids::MenuShowParking;
 
 // The list's header, drawn dark: column 0 and 3 captions left-aligned, the
 // others centred, 3 pixels below the top.

@@ -2,6 +2,8 @@
 // speed gauge, volume control, text panels, panels and the about box.
 #pragma once
 
+#include "app/ViewerIds.h"
+
 #include <QAbstractButton>
 #include <QDialog>
 #include <QPointer>
@@ -13,8 +15,8 @@
 namespace drivora {
 
 // Private messages between controls and the main window, by number.
-inline constexpr int kMessageMapDetach = 2025; // a map panel's hosted window changed
-inline constexpr int kMessageVolume = 2125;    // the volume control's level changed
+inline constexpr int kMessageMapDetach = ids::MapDetach;  // a map panel's hosted window changed
+inline constexpr int kMessageVolume = ids::VolumeChanged; // the volume control's level changed
 
 // A push button drawn from skin images: normal, pressed, hover, disabled and
 // checked pictures by id (0 = none).

@@ -1,0 +1,169 @@
+// Every id the viewer's windows share: controls and commands, menu items,
+// private messages, timers, the interface texts they use, and the main
+// window's button table. Named here once; windows, tests and the gallery
+// read them from here.
+#pragma once
+
+#include <QSize>
+
+#include <array>
+
+namespace drivora::ids {
+
+// Buttons and controls of the main window (also their command ids).
+enum Control : int {
+    Open = 1000,
+    Capture = 1001,
+    Save = 1002, // never shown
+    RecordingList = 1003,
+    Print = 1004,
+    Setting = 1005,
+    Zoom = 1006,
+    About = 1007,
+    Minimise = 1008,
+    Maximise = 1009,
+    Close = 1010,
+    Previous = 1011,
+    Rewind = 1012,
+    Play = 1013,
+    Forward = 1014,
+    Pause = 1015,
+    Next = 1016,
+    SpeedReset = 1017,
+    BrightnessReset = 1018,
+    Mute = 1019,
+    Map = 1020,
+    KindAllButton = 1021,
+    KindEventButton = 1022,
+    KindNormalButton = 1023,
+    KindParkingButton = 1024,
+    ViewFrontButton = 1025,
+    Timeline = 1026,
+    ViewRearButton = 1027,
+    ViewAllButton = 1028,
+    Format = 1029,
+    MapWindowClose = 1031,
+    SpeedSlider = 1033,
+    BrightnessSlider = 1034,
+};
+
+// Windows the main window makes at run time (their ids repeat button ids:
+// they send no commands).
+enum RuntimeWindow : int {
+    FrontScreen = 1004,
+    RearScreen = 1005,
+    MapPanel = 1006,
+    TimePanel = 1007,
+    GsensorPanel = 1008,
+    MapLabelPanel = 1009,
+    PositionPanel = 1010,
+    ListLabelPanel = 1013,
+    WebMap = 2091,
+};
+
+// Items of the main context menu (149) and of the list's kind menu.
+enum MenuCommand : int {
+    MenuOpen = 32810,
+    MenuPlayPause = 32811,
+    MenuPrevious = 32812,
+    MenuNext = 32813,
+    MenuDarker = 32814,
+    MenuBrighter = 32815,
+    MenuBrightnessDefault = 32816,
+    MenuFaster = 32817,
+    MenuSlower = 32818,
+    MenuSpeedDefault = 32819,
+    MenuVolumeUp = 32820,
+    MenuVolumeDown = 32821,
+    MenuMute = 32822,
+    MenuShowAll = 32823,
+    MenuShowNormal = 32824,
+    MenuShowEvent = 32825,
+    MenuShowParking = 32826,
+};
+
+// Private messages between windows.
+enum Message : int {
+    MapDetach = 2025,    // to a map panel: the window it now hosts
+    VolumeChanged = 2125, // volume control to the main window: the new level 0..10
+    RefreshKinds = 2126,  // refresh the kind buttons
+    SeekTo = 4025,        // seek request to the main window: the position in ms
+};
+
+// Timers.
+inline constexpr int kTimelineTimer = 1;
+inline constexpr int kTimelineTimerMs = 200;
+inline constexpr int kZoomTimer = 100;
+inline constexpr int kZoomTimerMs = 40;
+
+// The system-menu item of the about box.
+inline constexpr int kAboutMenuItem = 16;
+
+// Interface texts the main window uses by id.
+enum Text : int {
+    TextAbout = 101,
+    TextSocketFailure = 103,
+    TextSpeedSlider = 111,
+    TextBrightnessSlider = 123,
+    TextVolume = 125,
+    TextMapLabel = 126,
+    TextListLabel = 130,
+    TextCaptureDone = 145,
+};
+
+// A button of the main window, as its table gives it.
+struct ButtonSpec {
+    int id;
+    const char *caption;
+    QSize size;
+    std::array<int, 4> images; // normal, pressed, hover, disabled (0: none); see `kind`
+    int tooltip;               // text id, 0: none
+    enum Kind { Plain, Channel, KindFilter, MuteToggle } kind;
+    enum Start { Enabled, Disabled, Hidden, HiddenChecked, NeverShown, OnlyOnline } start;
+};
+
+// Channel buttons: normal, checked; kind buttons: normal, checked, disabled;
+// Mute: unmuted normal, pressed, muted normal, pressed.
+inline constexpr std::array<ButtonSpec, 27> kMainButtons = {{
+    {Open, "Open", {32, 31}, {19101, 19102, 19103, 0}, 101, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {Capture, "Capture", {32, 31}, {19111, 19112, 19113, 19114}, 102, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {Save, "Save", {32, 31}, {0, 0, 0, 0}, 103, ButtonSpec::Plain, ButtonSpec::NeverShown},
+    {Print, "Print", {32, 31}, {19131, 19132, 19133, 19134}, 105, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {Setting, "Setting", {32, 31}, {19141, 19142, 19143, 0}, 106, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {Zoom, "Zoom", {32, 31}, {19151, 19152, 19153, 0}, 208, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {About, "About", {32, 31}, {19161, 19162, 19163, 0}, 198, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {Minimise, "Min", {30, 24}, {18101, 18102, 18103, 0}, 108, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {Maximise, "Max", {30, 24}, {18111, 18112, 18113, 0}, 107, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {Close, "Close", {30, 24}, {18121, 18122, 18123, 0}, 209, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {ViewFrontButton, "Front", {43, 19}, {20031, 20032, 0, 0}, 112, ButtonSpec::Channel, ButtonSpec::HiddenChecked},
+    {ViewRearButton, "Rear", {43, 19}, {20041, 20042, 0, 0}, 113, ButtonSpec::Channel, ButtonSpec::Hidden},
+    {ViewAllButton, "All", {43, 19}, {20051, 20052, 0, 0}, 114, ButtonSpec::Channel, ButtonSpec::Hidden},
+    {Previous, "Prev", {32, 32}, {19171, 19172, 19173, 19174}, 115, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {Rewind, "RW", {32, 32}, {19181, 19182, 19183, 19184}, 116, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {Play, "Play", {32, 32}, {19191, 19192, 19193, 19194}, 117, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {Pause, "Pause", {32, 32}, {19195, 19196, 19197, 19198}, 118, ButtonSpec::Plain, ButtonSpec::Hidden},
+    {Forward, "FF", {32, 32}, {19201, 19202, 19203, 19204}, 119, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {Next, "Next", {32, 32}, {19211, 19212, 19213, 19214}, 120, ButtonSpec::Plain, ButtonSpec::Disabled},
+    {SpeedReset, "Speed", {24, 24}, {19221, 19222, 0, 0}, 121, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {BrightnessReset, "Bright", {24, 24}, {19231, 19232, 0, 0}, 122, ButtonSpec::Plain, ButtonSpec::Enabled},
+    {Mute, "Mute", {24, 24}, {19243, 19244, 19241, 19242}, 124, ButtonSpec::MuteToggle, ButtonSpec::Enabled},
+    {Map, "Map", {32, 32}, {19251, 19252, 0, 19253}, 0, ButtonSpec::Plain, ButtonSpec::OnlyOnline},
+    {KindAllButton, "All", {43, 23}, {19261, 19262, 19263, 0}, 131, ButtonSpec::KindFilter, ButtonSpec::Disabled},
+    {KindEventButton, "Event", {43, 23}, {19281, 19282, 19283, 0}, 132, ButtonSpec::KindFilter, ButtonSpec::Disabled},
+    {KindNormalButton, "Normal", {43, 23}, {19271, 19272, 19273, 0}, 133, ButtonSpec::KindFilter,
+     ButtonSpec::Disabled},
+    {KindParkingButton, "Parking", {43, 23}, {19291, 19292, 19293, 0}, 134, ButtonSpec::KindFilter,
+     ButtonSpec::Disabled},
+}};
+
+// The table's row of a button id (the first row for an unknown id, which the
+// table test rules out).
+constexpr const ButtonSpec &MainButton(int id)
+{
+    for (const ButtonSpec &b : kMainButtons)
+        if (b.id == id)
+            return b;
+    return kMainButtons[0];
+}
+
+} // namespace drivora::ids
