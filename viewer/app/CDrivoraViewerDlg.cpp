@@ -1,0 +1,803 @@
+#include "CDrivoraViewerDlg.h"
+
+#include "Snapshot.h"
+#include "UiStringLibrary.h"
+#include "catalogue/AppPaths.h"
+#include "catalogue/FolderPicker.h"
+#include "catalogue/RecordingCatalogue.h"
+#include "catalogue/Telemetry.h"
+#include "controls/CDvGsensorCtrl.h"
+#include "controls/CDvListCtrl.h"
+#include "controls/CDvScreenCtrl.h"
+#include "controls/MainMenu.h"
+#include "controls/Skin.h"
+#include "controls/SkinnedControls.h"
+#include "settings/ViewerOptions.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+#include <QWindow>
+
+namespace drivora {
+namespace {
+
+class QtMessageBox final : public IMessageBox {
+public:
+    void inform(QWidget *owner, const QString &caption, const QString &text) override
+    {
+        QMessageBox::information(owner, caption, text, QMessageBox::Ok);
+    }
+    bool askYesNo(QWidget *owner, const QString &caption, const QString &text) override
+    {
+        return QMessageBox::question(owner, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+};
+
+// The player and its engine, in milliseconds.
+class PlayerTransport final : public ITransport {
+public:
+    PlayerTransport(PlayerFront &player, std::function<void()> broke) : m_player(player), m_broke(std::move(broke)) {}
+    int state() const override
+    {
+        PlaybackEngine *e = m_player.engine();
+        return e ? e->state() : NoGraph;
+    }
+    bool open(const QString &path) override
+    {
+        m_player.setParserFlag(false);
+        if (!m_player.open(path))
+            return false;
+        // A recording that breaks while playing ends like one that reached
+        // its end (after the engine that reports it is left).
+        if (BusWatcher *events = m_player.engine()->events())
+            QObject::connect(events, &BusWatcher::errorOccurred, events, [this](const QString &) { m_broke(); },
+                             Qt::QueuedConnection);
+        return true;
+    }
+    int32_t run() override { return engine() ? engine()->run() : kNotInitialised; }
+    int32_t pause() override { return engine() ? engine()->pause() : kNotInitialised; }
+    int32_t stop() override { return engine() ? engine()->stop() : kNotInitialised; }
+    bool seek(int64_t ms) override { return m_player.seek(ms); }
+    int64_t positionMs() override { return engine() ? engine()->position() / 10000 : 0; }
+    int64_t durationMs() override { return m_player.durationMs(); }
+    void setRate(float rate) override { m_player.setRate(rate); }
+    bool setVolume(int percent) override { return m_player.setVolume(percent); }
+    void applyBrightness(int position) override
+    {
+        if (engine())
+            engine()->applyBrightness(position);
+    }
+    void applyRearMirror(bool on) override
+    {
+        if (engine())
+            engine()->applyRearMirror(on);
+    }
+    int videoCount() override { return engine() ? engine()->videoCount() : 0; }
+
+private:
+    PlaybackEngine *engine() const { return m_player.engine(); }
+    PlayerFront &m_player;
+    std::function<void()> m_broke;
+};
+
+class ListPlaylist final : public IPlaylist {
+public:
+    explicit ListPlaylist(CDvListCtrl *list) : m_list(list) {}
+    int rowCount() const override { return m_list->rows()->rowCount(); }
+    int currentRow() const override { return m_list->currentRow(); }
+    QString rowPath(int row) const override { return m_list->rowPath(row); }
+    QString rowFileName(int row) const override { return m_list->rowFileName(row); }
+    void setCurrentRow(int row) override { m_list->setCurrentRow(row); }
+    void selectRow(int row) override
+    {
+        m_list->selectRow(row);
+        m_list->setCurrentRow(row);
+    }
+    bool fileExists(const QString &path) const override { return FileExists(path); }
+
+private:
+    CDvListCtrl *m_list;
+};
+
+// The map area's panel while no map can be shown: the crossed globe on grey.
+class CMapNoConnectedWnd final : public QWidget {
+public:
+    explicit CMapNoConnectedWnd(QWidget *parent) : QWidget(parent) { setObjectName(QStringLiteral("DvNotConnectedWnd")); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(0x33, 0x33, 0x33));
+        const QSize picture = Skin::size(155);
+        DrawSkinPng(p, 155, (width() - picture.width()) / 2, (height() - picture.height()) / 2);
+    }
+};
+
+const QColor kFrameGrey(0x64, 0x64, 0x64);
+const QColor kPanelDark(0x14, 0x14, 0x14);
+
+} // namespace
+
+CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+{
+    ReadViewerOptions(OptionFilePath(), ViewerOptions::instance());
+    setWindowTitle(QString::fromUtf8(kViewerCaption));
+    setMinimumSize(kMainMinWidth, kMainMinHeight);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    m_defaultMessages = std::make_unique<QtMessageBox>();
+    m_messages = m_defaultMessages.get();
+
+    WriteDecoderSettings();
+    createChildren();
+    m_player.init(m_front, m_rear);
+    m_list->setup();
+    m_playerTransport = std::make_unique<PlayerTransport>(m_player, [this] {
+        QTimer::singleShot(0, this, [this] { m_transport->stepNext(); });
+    });
+    m_playlist = std::make_unique<ListPlaylist>(m_list);
+    m_transport = std::make_unique<TransportController>(*m_playerTransport, *m_playlist, static_cast<ITransportView &>(*this));
+    m_transport->setPlayValue(ViewerOptions::instance().playValue);
+    m_transport->setRearMirror(ViewerOptions::instance().rearMirror);
+
+    connect(&m_tick, &QTimer::timeout, this, [this] { m_transport->UpdateTimeline(); });
+    m_tick.start(ids::kTimelineTimerMs);
+
+    resize(kMainMinWidth, kMainMinHeight);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->availableGeometry();
+        move(s.left() + (s.width() - kMainMinWidth) / 2, s.top() + (s.height() - kMainMinHeight) / 2);
+    }
+    m_layoutReady = true;
+    placeChildren();
+}
+
+CDrivoraViewerDlg::~CDrivoraViewerDlg()
+{
+    m_tick.stop();
+    if (m_playerTransport->state() == ITransport::Running || m_playerTransport->state() == ITransport::Paused)
+        m_transport->ResetTransport(false);
+    m_player.close();
+}
+
+void CDrivoraViewerDlg::createChildren()
+{
+    for (const ids::ButtonSpec &spec : ids::kMainButtons) {
+        auto *b = new CDvButtonCtrl(this);
+        switch (spec.kind) {
+        case ids::ButtonSpec::Channel:
+            b->setImages(spec.images[0], 0, 0, 0, spec.images[1]);
+            break;
+        case ids::ButtonSpec::KindFilter:
+            b->setImages(spec.images[0], 0, 0, spec.images[2], spec.images[1]);
+            break;
+        default:
+            b->setImages(spec.images[0], spec.images[1], spec.images[2], spec.images[3]);
+            break;
+        }
+        b->setFixedSize(spec.size);
+        if (spec.tooltip)
+            b->setToolTip(LoadUiString(spec.tooltip));
+        const bool enabled = spec.start != ids::ButtonSpec::Disabled && spec.start != ids::ButtonSpec::NeverShown;
+        b->setEnabled(enabled);
+        b->setEnabledState(enabled);
+        b->setVisible(spec.start != ids::ButtonSpec::Hidden && spec.start != ids::ButtonSpec::HiddenChecked &&
+                      spec.start != ids::ButtonSpec::NeverShown && spec.start != ids::ButtonSpec::OnlyOnline);
+        if (spec.start == ids::ButtonSpec::HiddenChecked)
+            b->setChecked(true);
+        const int id = spec.id;
+        connect(b, &QAbstractButton::clicked, this, [this, id] { command(id); });
+        m_buttons.insert(id, b);
+    }
+    m_front = new CDvScreenCtrl(this);
+    m_rear = new CDvScreenCtrl(this);
+    m_front->hide();
+    m_rear->hide();
+    m_timeline = new CDvSliderCtrl(this);
+    m_timeline->setRange(0, 0);
+    m_timeline->setEnabled(false);
+    connect(m_timeline, &QSlider::sliderReleased, this, [this] { m_transport->seekRequest(m_timeline->value()); });
+    connect(m_timeline, &QSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub)
+            QTimer::singleShot(0, this, [this] { m_transport->seekRequest(m_timeline->value()); });
+    });
+    m_speed = new CDvSimpleSliderCtrl(this);
+    m_brightness = new CDvSimpleSliderCtrl(this);
+    for (CDvSimpleSliderCtrl *s : {m_speed, m_brightness}) {
+        s->setFixedSize(95, 30);
+        s->setRange(0, 100);
+        s->setValue(50);
+        s->setPageStep(10);
+    }
+    m_speed->setToolTip(LoadUiString(ids::TextSpeedSlider));
+    m_brightness->setToolTip(LoadUiString(ids::TextBrightnessSlider));
+    connect(m_speed, &QSlider::valueChanged, this, [this](int v) { m_transport->speedSliderMoved(v); });
+    connect(m_brightness, &QSlider::valueChanged, this, [this](int v) { m_transport->brightnessSliderMoved(v); });
+    m_volume = new CDvVolumeCtrl(this);
+    m_volume->setToolTip(LoadUiString(ids::TextVolume));
+    connect(m_volume, &CDvVolumeCtrl::levelChosen, this, [this](int level) { m_transport->volumeChosen(level); });
+    m_gauge = new CDvSpeedCtrl(this);
+    m_graph = new CDvGsensorCtrl(this);
+    connect(m_graph, &CDvGsensorCtrl::command, this, &CDrivoraViewerDlg::command);
+    m_list = new CDvListCtrl(this);
+    connect(m_list, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex &index) { m_transport->rowActivated(index.row()); });
+    connect(m_list, &CDvListCtrl::recordingsDropped, this, [this] { afterFill(true); });
+    connect(m_list, &CDvListCtrl::kindCommand, this, [this](int id) {
+        selectCategory(id - ids::MenuShowAll + KindAll, m_transport->openFileName());
+    });
+    m_mapPanel = new CDvMapPanelCtrl(this);
+    // Until the web map is in, the map area shows the no-connection panel.
+    m_noConnection = new CMapNoConnectedWnd(this);
+    m_timeText = new CDvTextCtrl(1, this);
+    m_gText = new CDvTextCtrl(2, this);
+    m_mapLabel = new CDvTextCtrl(3, this);
+    m_positionText = new CDvTextCtrl(4, this);
+    m_listLabel = new CDvTextCtrl(7, this);
+    for (CDvTextCtrl *t : {m_mapLabel, m_positionText, m_listLabel})
+        t->background = kPanelDark;
+}
+
+void CDrivoraViewerDlg::placeChildren()
+{
+    if (!m_layoutReady)
+        return;
+    m_layout = ComputeMainLayout(size(), m_transport->viewMode());
+    const MainLayout &l = m_layout;
+    auto at = [this](int id, QPoint p) { m_buttons.value(id)->move(p); };
+    at(ids::Open, l.open);
+    at(ids::Capture, l.capture);
+    at(ids::Print, l.print);
+    at(ids::Setting, l.setting);
+    at(ids::Zoom, l.zoom);
+    at(ids::About, l.about);
+    at(ids::Minimise, l.minimise);
+    at(ids::Maximise, l.maximise);
+    at(ids::Close, l.close);
+    at(ids::ViewFrontButton, l.frontButton);
+    at(ids::ViewRearButton, l.rearButton);
+    at(ids::ViewAllButton, l.allChannelsButton);
+    at(ids::Previous, l.prev);
+    at(ids::Rewind, l.rewind);
+    at(ids::Play, l.play);
+    at(ids::Pause, l.play);
+    at(ids::Forward, l.forward);
+    at(ids::Next, l.next);
+    at(ids::SpeedReset, l.speedButton);
+    at(ids::BrightnessReset, l.brightButton);
+    at(ids::Mute, l.mute);
+    at(ids::Map, l.mapButton);
+    at(ids::KindAllButton, l.allKindsButton);
+    at(ids::KindEventButton, l.eventButton);
+    at(ids::KindNormalButton, l.normalButton);
+    at(ids::KindParkingButton, l.parkingButton);
+    m_front->setGeometry(l.frontScreen.rect());
+    m_rear->setGeometry(l.rearScreen.rect());
+    m_timeText->setGeometry(l.timePanel.rect());
+    m_gText->setGeometry(l.gsensorPanel.rect());
+    m_graph->setGeometry(l.graph.rect());
+    m_timeline->setGeometry(l.timeline.rect());
+    m_speed->move(l.speedSlider);
+    m_brightness->move(l.brightnessSlider);
+    m_volume->move(l.volume);
+    m_gauge->move(l.speedGauge);
+    m_mapLabel->setGeometry(QRect(l.mapLabel, QSize(200, 20)));
+    const QRect map(l.mapArea.left, l.mapArea.top + 40, l.mapArea.width(), l.mapArea.height() - 70);
+    m_mapPanel->setGeometry(map);
+    m_noConnection->setGeometry(map);
+    m_positionText->setGeometry(l.positionPanel.rect());
+    m_listLabel->setGeometry(l.listLabel.rect());
+    m_list->setGeometry(l.list.rect());
+    update();
+}
+
+void CDrivoraViewerDlg::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeChildren();
+    // A paused still picture is drawn again at its new size.
+    if (m_playerTransport && m_playerTransport->state() == ITransport::Paused)
+        m_playerTransport->seek(m_playerTransport->positionMs());
+}
+
+void CDrivoraViewerDlg::paintEvent(QPaintEvent *)
+{
+    QImage canvas(size(), QImage::Format_RGB32);
+    canvas.fill(kSkinBackground);
+    QPainter p(&canvas);
+    const int W = width();
+    for (int i = 0; i <= W / 100; ++i)
+        DrawSkinBitmap(p, 1057, i * 100, 0, 100, 33);
+    DrawSkinBitmap(p, 153, W - 313, 0, 163, 33);
+    const Box &v = m_layout.videoArea;
+    if (m_front->shown() || m_rear->shown()) {
+        p.fillRect(QRect(v.left - 1, v.top - 1, v.width() + 2, v.height() + 2), kFrameGrey);
+        p.fillRect(v.rect(), kSkinBackground);
+    } else {
+        DrawIdlePicture(p, v.left, v.top, v.width(), v.height());
+    }
+    // Control bar frame around the gauge's band.
+    const QRect gauge(m_layout.speedGauge, m_gauge->size());
+    const QRect band(m_layout.controlBar.left + 5, gauge.top() - 10, m_layout.controlBar.width() - 10,
+                     gauge.height() + 20);
+    p.fillRect(band, kFrameGrey);
+    p.fillRect(band.adjusted(0, 1, 0, -1), kPanelDark);
+    // Map and list frames.
+    const Box &m = m_layout.mapArea;
+    const QRect mapFrame(QPoint(m.left - 2, m.top), QPoint(m.right + 1, m.bottom - 4));
+    p.fillRect(mapFrame, kFrameGrey);
+    p.fillRect(mapFrame.adjusted(1, 1, -1, -1), kPanelDark);
+    const Box &a = m_layout.listArea;
+    const QRect listFrame(QPoint(a.left - 2, a.top), QPoint(a.right + 1, m_layout.list.bottom + 1));
+    p.fillRect(listFrame, kFrameGrey);
+    p.fillRect(listFrame.adjusted(1, 1, -1, -1), kPanelDark);
+    p.end();
+    QPainter(this).drawImage(0, 0, canvas);
+}
+
+bool CDrivoraViewerDlg::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            event->accept();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void CDrivoraViewerDlg::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+        m_transport->togglePlay();
+        break;
+    case Qt::Key_Left:
+        m_transport->skipBack();
+        break;
+    case Qt::Key_Right:
+        m_transport->skipForward();
+        break;
+    case Qt::Key_Up:
+        m_transport->volumeUp();
+        break;
+    case Qt::Key_Down:
+        m_transport->volumeDown();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept(); // consumed, also when it did nothing
+}
+
+void CDrivoraViewerDlg::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        if (event->position().x() < m_layout.listArea.left) {
+            QMenu menu(this);
+            FillMainContextMenu(menu, [this](int id) { command(id); });
+            menu.exec(event->globalPosition().toPoint());
+        }
+        return;
+    }
+    if (event->button() != Qt::LeftButton || isMaximized())
+        return;
+    const int edge = BorderHitTest(event->position().toPoint(), size());
+    const bool placesItself = QGuiApplication::platformName() == QLatin1String("wayland");
+    if (placesItself && windowHandle()) {
+        // The windowing system places windows itself: ask it to move or
+        // resize with the same edges.
+        static const QMap<int, Qt::Edges> edges = {
+            {BorderLeft, Qt::LeftEdge},
+            {BorderRight, Qt::RightEdge},
+            {BorderTop, Qt::TopEdge},
+            {BorderBottom, Qt::BottomEdge},
+            {BorderTopLeft, Qt::TopEdge | Qt::LeftEdge},
+            {BorderTopRight, Qt::TopEdge | Qt::RightEdge},
+            {BorderBottomLeft, Qt::BottomEdge | Qt::LeftEdge},
+            {BorderBottomRight, Qt::BottomEdge | Qt::RightEdge},
+        };
+        if (edge == BorderNone)
+            windowHandle()->startSystemMove();
+        else
+            windowHandle()->startSystemResize(edges.value(edge));
+        return;
+    }
+    m_drag = edge == BorderNone ? Drag::Move : Drag::Resize;
+    m_dragEdge = edge;
+    m_dragAnchor = event->globalPosition().toPoint();
+    m_dragStart = geometry();
+}
+
+void CDrivoraViewerDlg::mouseMoveEvent(QMouseEvent *event)
+{
+    for (int id = ids::Open; id <= ids::Close; ++id)
+        if (CDvButtonCtrl *b = m_buttons.value(id))
+            b->clearHover();
+    const QPoint global = event->globalPosition().toPoint();
+    if (m_drag == Drag::Move) {
+        move(m_dragStart.topLeft() + (global - m_dragAnchor));
+    } else if (m_drag == Drag::Resize) {
+        const Box start{m_dragStart.left(), m_dragStart.top(), m_dragStart.right() + 1, m_dragStart.bottom() + 1};
+        const Box next = WithMinimumSize(BorderDrag(start, m_dragEdge, global - m_dragStart.topLeft()));
+        setGeometry(next.rect());
+    } else if (!isMaximized()) {
+        static const QMap<int, Qt::CursorShape> cursors = {
+            {BorderLeft, Qt::SizeHorCursor},     {BorderRight, Qt::SizeHorCursor},
+            {BorderTop, Qt::SizeVerCursor},      {BorderBottom, Qt::SizeVerCursor},
+            {BorderTopLeft, Qt::SizeFDiagCursor}, {BorderBottomRight, Qt::SizeFDiagCursor},
+            {BorderTopRight, Qt::SizeBDiagCursor}, {BorderBottomLeft, Qt::SizeBDiagCursor},
+        };
+        setCursor(cursors.value(BorderHitTest(event->position().toPoint(), size()), Qt::ArrowCursor));
+    }
+}
+
+void CDrivoraViewerDlg::mouseReleaseEvent(QMouseEvent *)
+{
+    m_drag = Drag::None;
+}
+
+void CDrivoraViewerDlg::toggleMaximised()
+{
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+    m_list->updateScrollBar(isMaximized());
+}
+
+void CDrivoraViewerDlg::command(int id)
+{
+    TransportController &t = *m_transport;
+    switch (id) {
+    case ids::Open:
+    case ids::MenuOpen:
+        open();
+        break;
+    case ids::Capture:
+        capture();
+        break;
+    case ids::About: {
+        CAboutDlg about(this);
+        about.exec();
+        break;
+    }
+    case ids::Minimise:
+        showMinimized();
+        break;
+    case ids::Maximise:
+        toggleMaximised();
+        break;
+    case ids::Close:
+        close();
+        break;
+    case ids::Play:
+        t.play();
+        break;
+    case ids::Pause:
+        t.pause();
+        break;
+    case ids::MenuPlayPause:
+        t.togglePlay();
+        break;
+    case ids::Previous:
+    case ids::MenuPrevious:
+        t.stepPrevious();
+        break;
+    case ids::Next:
+    case ids::MenuNext:
+        t.stepNext();
+        break;
+    case ids::Rewind:
+        t.skipBack();
+        break;
+    case ids::Forward:
+        t.skipForward();
+        break;
+    case ids::SpeedReset:
+    case ids::MenuSpeedDefault:
+        t.resetSpeed();
+        break;
+    case ids::BrightnessReset:
+    case ids::MenuBrightnessDefault:
+        t.resetBrightness();
+        break;
+    case ids::Mute:
+    case ids::MenuMute:
+        t.toggleMute();
+        break;
+    case ids::MenuFaster:
+        t.speedStep(+10);
+        break;
+    case ids::MenuSlower:
+        t.speedStep(-10);
+        break;
+    case ids::MenuDarker:
+        t.brightnessStep(-10);
+        break;
+    case ids::MenuBrighter:
+        t.brightnessStep(+10);
+        break;
+    case ids::MenuVolumeUp:
+        t.volumeUp();
+        break;
+    case ids::MenuVolumeDown:
+        t.volumeDown();
+        break;
+    case ids::ViewFrontButton:
+        t.SetViewMode(TransportController::ViewFront);
+        break;
+    case ids::ViewRearButton:
+        t.SetViewMode(TransportController::ViewRear);
+        break;
+    case ids::ViewAllButton:
+        t.SetViewMode(TransportController::ViewAll);
+        break;
+    case ids::KindAllButton:
+        selectCategory(KindAll, t.openFileName());
+        break;
+    case ids::KindNormalButton:
+        selectCategory(KindNormal, t.openFileName());
+        break;
+    case ids::KindEventButton:
+        selectCategory(KindEvent, t.openFileName());
+        break;
+    case ids::KindParkingButton:
+        selectCategory(KindParking, t.openFileName());
+        break;
+    default:
+        break; // Save, Print, Setting, Zoom and Map come with their own parts
+    }
+}
+
+void CDrivoraViewerDlg::open()
+{
+    QString folder;
+    if (!BrowseForFolder(QString(), this, folder))
+        return; // cancelled: nothing changes
+    openPaths({folder});
+}
+
+void CDrivoraViewerDlg::openPaths(const QStringList &paths)
+{
+    ClearCatalogue();
+    for (const QString &path : paths)
+        AddRecordingPath(path);
+    m_list->setFilterKind(KindAll);
+    for (int id : {ids::KindAllButton, ids::KindNormalButton, ids::KindEventButton, ids::KindParkingButton})
+        m_buttons.value(id)->setChecked(id == ids::KindAllButton);
+    m_list->fill(KindAll);
+    afterFill(true);
+}
+
+void CDrivoraViewerDlg::afterFill(bool playFirst)
+{
+    if (m_list->rows()->rowCount() == 0) {
+        m_transport->ResetTransport(true);
+    } else {
+        m_transport->ResetTransport(false);
+        for (int id : {ids::ViewFrontButton, ids::ViewRearButton, ids::ViewAllButton})
+            m_buttons.value(id)->show();
+        if (playFirst)
+            m_transport->PlayRecording(0);
+    }
+    refreshCategoryButtons();
+}
+
+void CDrivoraViewerDlg::selectCategory(int kind, const QString &keep)
+{
+    if (kind != KindAll && CountKind(kind) < 1)
+        return;
+    m_list->setFilterKind(kind);
+    const QMap<int, int> buttons = {{KindAll, ids::KindAllButton},
+                                    {KindNormal, ids::KindNormalButton},
+                                    {KindEvent, ids::KindEventButton},
+                                    {KindParking, ids::KindParkingButton}};
+    for (auto it = buttons.cbegin(); it != buttons.cend(); ++it)
+        m_buttons.value(it.value())->setChecked(it.key() == kind);
+    m_list->fill(kind);
+    if (keep.isEmpty())
+        return;
+    const int row = m_list->findRow(keep);
+    if (row >= 0) {
+        m_list->selectRow(row);
+        return;
+    }
+    m_list->selectRow(0);
+    if (m_list->currentRow() != 0) {
+        m_list->setCurrentRow(-1);
+        if (m_list->rows()->rowCount() > 0)
+            m_list->setCurrentRow(0);
+    }
+}
+
+void CDrivoraViewerDlg::refreshCategoryButtons()
+{
+    std::map<int, bool> on = {{ids::KindAllButton, false},
+                              {ids::KindNormalButton, false},
+                              {ids::KindEventButton, false},
+                              {ids::KindParkingButton, false}};
+    for (const RecordingEntry &e : RecordingCatalogue::instance().entries()) {
+        on[ids::KindAllButton] = true;
+        if (e.kind == KindNormal)
+            on[ids::KindNormalButton] = true;
+        else if (e.kind == KindEvent)
+            on[ids::KindEventButton] = true;
+        else if (e.kind == KindParking)
+            on[ids::KindParkingButton] = true;
+    }
+    for (const auto &[id, enabled] : on)
+        setButtonEnabled(id, enabled);
+}
+
+void CDrivoraViewerDlg::capture()
+{
+    const int s = m_playerTransport->state();
+    if (s != ITransport::Running && s != ITransport::Paused)
+        return;
+    m_playerTransport->pause();
+    showPlayButton(true);
+    PlaybackEngine *engine = m_player.engine();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString folder = ViewerOptions::instance().saveDirectory;
+    const QString name = m_list->currentFileName();
+    QStringList written, failed;
+    for (int channel : {1, 2}) {
+        if (channel == 2 && engine->videoCount() < 2)
+            break;
+        QImage picture;
+        if (!engine->GrabFrame(channel - 1, picture))
+            break;
+        const QString path = SnapshotFileName(folder, name, now, channel);
+        const QString why = SaveSnapshot(picture, path);
+        if (why.isEmpty())
+            written << path;
+        else
+            failed << path + QStringLiteral(": ") + why;
+    }
+    if (!failed.isEmpty()) {
+        m_messages->inform(this, QString::fromUtf8(kViewerCaption),
+                           QStringLiteral("사진을 저장하지 못했습니다.\n") + failed.join(QLatin1Char('\n')));
+        return;
+    }
+    if (written.size() < 2)
+        return; // one channel: written, nothing asked
+    UiStringLibrary strings;
+    if (!strings.load())
+        return;
+    if (m_messages->askYesNo(this, QString::fromUtf8(kViewerCaption), written.first() + strings.text(ids::TextCaptureDone)))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(written.first().section(QLatin1Char('/'), 0, -2)));
+}
+
+void CDrivoraViewerDlg::setButtonEnabled(int id, bool on)
+{
+    if (CDvButtonCtrl *b = m_buttons.value(id)) {
+        b->setEnabled(on);
+        b->setEnabledState(on);
+        b->update();
+    }
+}
+
+// --- What the transport shows ------------------------------------------------
+
+void CDrivoraViewerDlg::showScreens(bool front, bool rear)
+{
+    m_front->setShown(front);
+    m_rear->setShown(rear);
+    m_front->setVisible(front);
+    m_rear->setVisible(rear);
+    placeChildren();
+}
+
+void CDrivoraViewerDlg::showPlayButton(bool play)
+{
+    m_buttons.value(ids::Play)->setVisible(play);
+    m_buttons.value(ids::Pause)->setVisible(!play);
+}
+
+void CDrivoraViewerDlg::setTransportEnabled(bool on)
+{
+    for (int id : {ids::Capture, ids::Print, ids::Previous, ids::Rewind, ids::Play, ids::Forward, ids::Next})
+        setButtonEnabled(id, on);
+    m_timeline->setEnabled(on);
+    m_gText->gValid = on && m_gText->gValid;
+    m_gText->update();
+}
+
+void CDrivoraViewerDlg::setTimeline(int64_t rangeMs, int64_t positionMs)
+{
+    if (rangeMs >= 0)
+        m_timeline->setRange(0, int(std::min<int64_t>(rangeMs, INT32_MAX)));
+    if (!m_timeline->isSliderDown())
+        m_timeline->setValue(int(std::clamp<int64_t>(positionMs, 0, INT32_MAX)));
+    m_timeline->update();
+}
+
+void CDrivoraViewerDlg::setTimePanel(int64_t durationMs, int64_t positionMs, float rate)
+{
+    m_timeText->durationMs = durationMs;
+    m_timeText->positionMs = positionMs;
+    m_timeText->rate = rate;
+    m_timeText->update();
+}
+
+void CDrivoraViewerDlg::setVolumeShown(int level, bool muted)
+{
+    m_volume->setLevel(muted ? 0 : level);
+    CDvButtonCtrl *mute = m_buttons.value(ids::Mute);
+    const ids::ButtonSpec &spec = ids::MainButton(ids::Mute);
+    if (muted)
+        mute->setImages(spec.images[2], spec.images[3], 0, 0);
+    else
+        mute->setImages(spec.images[0], spec.images[1], 0, 0);
+    mute->update();
+}
+
+void CDrivoraViewerDlg::setViewButtons(int mode)
+{
+    m_buttons.value(ids::ViewFrontButton)->setChecked(mode == TransportController::ViewFront);
+    m_buttons.value(ids::ViewRearButton)->setChecked(mode == TransportController::ViewRear);
+    m_buttons.value(ids::ViewAllButton)->setChecked(mode == TransportController::ViewAll);
+    for (int id : {ids::ViewFrontButton, ids::ViewRearButton, ids::ViewAllButton})
+        m_buttons.value(id)->update();
+}
+
+void CDrivoraViewerDlg::setSpeedSlider(int position)
+{
+    const QSignalBlocker quiet(m_speed);
+    m_speed->setValue(position);
+}
+
+void CDrivoraViewerDlg::setBrightnessSlider(int position)
+{
+    const QSignalBlocker quiet(m_brightness);
+    m_brightness->setValue(position);
+}
+
+void CDrivoraViewerDlg::message(const QString &caption, const QString &text)
+{
+    m_messages->inform(this, caption, text);
+}
+
+void CDrivoraViewerDlg::recordingStarted(const QString &, int64_t durationMs)
+{
+    m_graph->setPlotSpanMs(uint32_t(std::max<int64_t>(durationMs, 0)));
+    DrainTelemetry(m_player.engine() ? m_player.engine()->streamParser() : nullptr);
+    m_graph->update();
+    m_timeline->setRange(0, int(durationMs));
+}
+
+void CDrivoraViewerDlg::syncTelemetry(int64_t positionMs)
+{
+    const uint32_t ms = uint32_t(std::max<int64_t>(positionMs, 0));
+    double speed = 0;
+    GetSpeedAt(ms, speed);
+    m_gauge->setSpeed(speed);
+    m_gText->gValid = GetAccelAt(ms, m_gText->gx, m_gText->gy, m_gText->gz);
+    m_gText->update();
+    float lat = 0, lon = 0;
+    if (GetPositionAt(ms, lat, lon)) {
+        m_positionText->latitude = lat;
+        m_positionText->longitude = lon;
+    }
+    m_positionText->update();
+}
+
+} // namespace drivora

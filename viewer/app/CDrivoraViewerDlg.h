@@ -1,0 +1,123 @@
+#pragma once
+
+#include "MainWindowGeometry.h"
+#include "Transport.h"
+#include "ViewerIds.h"
+#include "playback/PlayerFront.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace drivora {
+
+class CDvButtonCtrl;
+class CDvGsensorCtrl;
+class CDvListCtrl;
+class CDvMapPanelCtrl;
+class CDvScreenCtrl;
+class CDvSimpleSliderCtrl;
+class CDvSliderCtrl;
+class CDvSpeedCtrl;
+class CDvTextCtrl;
+class CDvVolumeCtrl;
+
+// How the window asks and tells the user: a real message box, or in tests a
+// recorder that answers.
+class IMessageBox {
+public:
+    virtual ~IMessageBox() = default;
+    virtual void inform(QWidget *owner, const QString &caption, const QString &text) = 0;
+    virtual bool askYesNo(QWidget *owner, const QString &caption, const QString &text) = 0;
+};
+
+// The viewer's main window: frameless and skinned, the recording list, both
+// channels, the G-sensor graph, the transport row, the map area.
+class CDrivoraViewerDlg : public QWidget, private ITransportView {
+    Q_OBJECT
+public:
+    explicit CDrivoraViewerDlg(QWidget *parent = nullptr);
+    ~CDrivoraViewerDlg() override;
+
+    // Folders and files as a drop on the list: catalogue, list, row 0 plays.
+    void openPaths(const QStringList &paths);
+    void setMessageBox(IMessageBox *box) { m_messages = box; }
+
+    TransportController &transport() { return *m_transport; }
+    CDvListCtrl *list() const { return m_list; }
+    PlayerFront &player() { return m_player; }
+    CDvButtonCtrl *button(int id) const { return m_buttons.value(id); }
+    const MainLayout &layout() const { return m_layout; }
+    void command(int id); // a button or menu command by id
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    // ITransportView
+    void showScreens(bool front, bool rear) override;
+    void showPlayButton(bool play) override;
+    void setTransportEnabled(bool on) override;
+    void setTimeline(int64_t rangeMs, int64_t positionMs) override;
+    void setTimePanel(int64_t durationMs, int64_t positionMs, float rate) override;
+    void setVolumeShown(int level, bool muted) override;
+    void setViewButtons(int mode) override;
+    void setSpeedSlider(int position) override;
+    void setBrightnessSlider(int position) override;
+    void message(const QString &caption, const QString &text) override;
+    void recordingStarted(const QString &path, int64_t durationMs) override;
+    void syncTelemetry(int64_t positionMs) override;
+
+    void createChildren();
+    void placeChildren();
+    void setButtonEnabled(int id, bool on);
+    void open();
+    void afterFill(bool playFirst);
+    void selectCategory(int kind, const QString &keep);
+    void refreshCategoryButtons();
+    void capture();
+    void toggleMaximised();
+
+    PlayerFront m_player;
+    std::unique_ptr<ITransport> m_playerTransport;
+    std::unique_ptr<IPlaylist> m_playlist;
+    std::unique_ptr<TransportController> m_transport;
+    IMessageBox *m_messages = nullptr;
+    std::unique_ptr<IMessageBox> m_defaultMessages;
+
+    QMap<int, CDvButtonCtrl *> m_buttons;
+    CDvScreenCtrl *m_front = nullptr, *m_rear = nullptr;
+    CDvSliderCtrl *m_timeline = nullptr;
+    CDvSimpleSliderCtrl *m_speed = nullptr, *m_brightness = nullptr;
+    CDvVolumeCtrl *m_volume = nullptr;
+    CDvSpeedCtrl *m_gauge = nullptr;
+    CDvGsensorCtrl *m_graph = nullptr;
+    CDvListCtrl *m_list = nullptr;
+    CDvMapPanelCtrl *m_mapPanel = nullptr;
+    QWidget *m_noConnection = nullptr;
+    CDvTextCtrl *m_timeText = nullptr, *m_gText = nullptr, *m_mapLabel = nullptr, *m_positionText = nullptr,
+                *m_listLabel = nullptr;
+    QTimer m_tick;
+    MainLayout m_layout;
+    bool m_layoutReady = false;
+    bool m_channelButtonsShown = false;
+
+    // Frameless moving and resizing.
+    enum class Drag { None, Move, Resize } m_drag = Drag::None;
+    QPoint m_dragAnchor; // global pointer at the press
+    QRect m_dragStart;   // window frame at the press
+    int m_dragEdge = BorderNone;
+};
+
+} // namespace drivora
