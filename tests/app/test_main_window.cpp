@@ -1,0 +1,197 @@
+// The real main window, offscreen, on a small card made by the generator,
+// with a message box that records what it is told and answers.
+#include "app/CDrivoraViewerDlg.h"
+#include "app/UiStringLibrary.h"
+#include "catalogue/AppPaths.h"
+#include "controls/CDvListCtrl.h"
+#include "controls/SkinnedControls.h"
+#include "settings/ViewerOptions.h"
+#include "support/Files.h"
+#include "support/Recordings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImageReader>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace drivora;
+
+namespace {
+
+class RecordingMessages : public IMessageBox {
+public:
+    void inform(QWidget *, const QString &caption, const QString &text) override { told << caption + ": " + text; }
+    bool askYesNo(QWidget *, const QString &caption, const QString &text) override
+    {
+        asked << caption + ": " + text;
+        return false;
+    }
+    QStringList told, asked;
+};
+
+bool WaitFor(const std::function<bool()> &condition, int limitMs = 15000)
+{
+    QElapsedTimer wall;
+    wall.start();
+    while (!condition()) {
+        if (wall.elapsed() > limitMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_card = new QTemporaryDir;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, s_card->path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, s_card->path());
+        struct Made {
+            const char *name;
+            int rear;
+            int seconds;
+        } made[] = {{"DRIVE/REC_20240315_081500_0.AVI", 160, 2},
+                    {"DRIVE/REC_20240315_081530_0.AVI", 160, 2},
+                    {"EVENT/EVT_20240315_081612_0.AVI", 0, 2}};
+        QDir(s_card->path()).mkpath(QStringLiteral("DRIVE"));
+        QDir(s_card->path()).mkpath(QStringLiteral("EVENT"));
+        for (const Made &m : made) {
+            testsupport::SmallRecording shape;
+            shape.fileName = QString::fromLatin1(m.name).section(QLatin1Char('/'), -1).toStdString();
+            shape.rearWidth = m.rear;
+            shape.seconds = m.seconds;
+            ASSERT_TRUE(testsupport::MakeRecording(s_card->filePath(QString::fromLatin1(m.name)).toStdString(), shape));
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_card;
+        s_card = nullptr;
+    }
+    void SetUp() override
+    {
+        SetOptionFilePathForTesting(m_config.filePath(QStringLiteral("option.ini")));
+        ViewerOptions::instance() = ViewerOptions();
+        ViewerOptions::instance().saveDirectory = m_pictures.path();
+        window = std::make_unique<CDrivoraViewerDlg>();
+        window->setMessageBox(&messages);
+        window->show();
+    }
+    void TearDown() override { window.reset(); }
+
+    static QString card() { return s_card->path(); }
+    QStringList listedNames() const
+    {
+        QStringList names;
+        for (int row = 0; row < window->list()->rows()->rowCount(); ++row)
+            names << window->list()->rowFileName(row);
+        return names;
+    }
+
+    static QTemporaryDir *s_card;
+    QTemporaryDir m_config, m_pictures;
+    RecordingMessages messages;
+    std::unique_ptr<CDrivoraViewerDlg> window;
+};
+QTemporaryDir *MainWindow::s_card = nullptr;
+
+} // namespace
+
+TEST_F(MainWindow, OpensACardPlaysRowZeroAndGoesOnAtTheEnd)
+{
+    EXPECT_GE(window->width(), 1034);
+    EXPECT_GE(window->height(), 742);
+    for (int id : {ids::KindAllButton, ids::KindEventButton, ids::KindNormalButton, ids::KindParkingButton})
+        EXPECT_FALSE(window->button(id)->isEnabled()) << id << ": disabled before anything is listed";
+
+    window->openPaths({card()});
+    EXPECT_EQ(listedNames(), QStringList({"REC_20240315_081500_0.AVI", "REC_20240315_081530_0.AVI",
+                                          "EVT_20240315_081612_0.AVI"}))
+        << "sorted by date and time";
+    EXPECT_EQ(window->list()->currentRow(), 0);
+    ASSERT_NE(window->player().engine(), nullptr);
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+    EXPECT_TRUE(window->button(ids::Pause)->isVisible());
+    EXPECT_FALSE(window->button(ids::Play)->isVisible());
+    // The kinds present: all, normal and event; no parking recording.
+    EXPECT_TRUE(window->button(ids::KindAllButton)->isEnabled());
+    EXPECT_TRUE(window->button(ids::KindNormalButton)->isEnabled());
+    EXPECT_TRUE(window->button(ids::KindEventButton)->isEnabled());
+    EXPECT_FALSE(window->button(ids::KindParkingButton)->isEnabled());
+
+    // The timeline moves, and at the end the next row plays.
+    EXPECT_TRUE(WaitFor([&] { return window->list()->currentRow() == 1; }));
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+
+    // Event while a normal recording plays: it goes on playing; All finds it again.
+    window->command(ids::KindEventButton);
+    EXPECT_EQ(listedNames(), QStringList({"EVT_20240315_081612_0.AVI"}));
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+    window->command(ids::KindAllButton);
+    EXPECT_EQ(window->list()->currentFileName(), QStringLiteral("REC_20240315_081530_0.AVI"));
+}
+
+TEST_F(MainWindow, ADamagedRecordingIsNamedAndTheNextPlays)
+{
+    QTemporaryDir damaged;
+    QDir(damaged.path()).mkpath(QStringLiteral("DRIVE"));
+    ASSERT_TRUE(testsupport::WriteText(damaged.filePath(QStringLiteral("DRIVE/REC_20240315_080000_0.AVI")).toStdString(),
+                                       std::string(20000, 'x')));
+    QFile::copy(card() + QStringLiteral("/DRIVE/REC_20240315_081500_0.AVI"),
+                damaged.filePath(QStringLiteral("DRIVE/REC_20240315_081500_0.AVI")));
+    window->openPaths({damaged.path()});
+    EXPECT_EQ(messages.told, QStringList{QStringLiteral("KVR-2650 Viewer: 동영상을 플레이 할 수 없습니다.(002)")});
+    EXPECT_EQ(window->list()->currentRow(), 1);
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+}
+
+TEST_F(MainWindow, CaptureWritesBothChannelsAndStaysPaused)
+{
+    window->openPaths({card()});
+    ASSERT_EQ(window->player().engine()->state(), EngineRunning);
+    window->command(ids::Capture);
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+    const QStringList pictures = QDir(m_pictures.path()).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+    ASSERT_EQ(pictures.size(), 2) << qPrintable(pictures.join(' '));
+    EXPECT_TRUE(pictures[0].startsWith(QStringLiteral("REC_20240315_081500_0-")));
+    EXPECT_TRUE(pictures[0].endsWith(QStringLiteral("(Track1).jpg")));
+    EXPECT_TRUE(pictures[1].endsWith(QStringLiteral("(Track2).jpg")));
+    EXPECT_EQ(QImageReader(m_pictures.filePath(pictures[0])).size(), QSize(320, 180)) << "native size";
+    EXPECT_EQ(QImageReader(m_pictures.filePath(pictures[1])).size(), QSize(160, 90)) << "native size";
+    EXPECT_EQ(messages.asked.size(), 1) << "the open-folder question, after both were written";
+    EXPECT_TRUE(messages.told.isEmpty());
+
+    // A folder that cannot be written: the user is told which file and why,
+    // and asked nothing.
+    ViewerOptions::instance().saveDirectory = QStringLiteral("/nonexistent/pictures");
+    window->command(ids::Capture);
+    ASSERT_EQ(messages.told.size(), 1);
+    EXPECT_TRUE(messages.told[0].contains(QStringLiteral("/nonexistent/pictures/"))) << qPrintable(messages.told[0]);
+    EXPECT_EQ(messages.asked.size(), 1);
+}
+
+TEST_F(MainWindow, KeysAndViewModes)
+{
+    window->openPaths({card()});
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+    QTest::keyClick(window.get(), Qt::Key_Up);
+    EXPECT_EQ(window->transport().volumeLevel(), 6);
+    QTest::keyClick(window.get(), Qt::Key_Down);
+    QTest::keyClick(window.get(), Qt::Key_Down);
+    EXPECT_EQ(window->transport().volumeLevel(), 4);
+    window->command(ids::ViewAllButton);
+    EXPECT_EQ(window->transport().viewMode(), TransportController::ViewAll);
+    const MainLayout &l = window->layout();
+    EXPECT_EQ(l.frontScreen.width(), l.rearScreen.width()) << "side by side";
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+}
