@@ -393,6 +393,13 @@ void CDrivoraViewerDlg::mousePressEvent(QMouseEvent *event)
         if (event->position().x() < m_layout.listArea.left) {
             QMenu menu(this);
             FillMainContextMenu(menu, [this](int id) { command(id); });
+            // Where a desktop has no system menu on a frameless window, the
+            // about item lives here.
+            const QString about = LoadUiString(ids::TextAbout);
+            if (!about.isEmpty()) {
+                menu.addSeparator();
+                connect(menu.addAction(about), &QAction::triggered, this, [this] { command(ids::About); });
+            }
             menu.exec(event->globalPosition().toPoint());
         }
         return;
@@ -780,12 +787,14 @@ void CDrivoraViewerDlg::recordingStarted(const QString &, int64_t durationMs)
 {
     m_graph->setPlotSpanMs(uint32_t(std::max<int64_t>(durationMs, 0)));
     DrainTelemetry(m_player.engine() ? m_player.engine()->streamParser() : nullptr);
+    m_map->recordingLoaded(!GpsTrack().isEmpty());
     m_graph->update();
     m_timeline->setRange(0, int(durationMs));
 }
 
 void CDrivoraViewerDlg::syncTelemetry(int64_t positionMs)
 {
+    m_map->updatePosition(positionMs);
     const uint32_t ms = uint32_t(std::max<int64_t>(positionMs, 0));
     double speed = 0;
     GetSpeedAt(ms, speed);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MainWindowGeometry.h"
+#include "MapArea.h"
 #include "Transport.h"
 #include "ViewerIds.h"
 #include "playback/PlayerFront.h"
@@ -47,6 +48,8 @@ public:
     // Folders and files as a drop on the list: catalogue, list, row 0 plays.
     void openPaths(const QStringList &paths);
     void setMessageBox(IMessageBox *box) { m_messages = box; }
+    // The map that fills the map area (the window keeps its own null one).
+    void setMapArea(IMapArea *map) { m_map = map ? map : &m_noMap; }
 
     TransportController &transport() { return *m_transport; }
     CDvListCtrl *list() const { return m_list; }
@@ -94,6 +97,8 @@ private:
     std::unique_ptr<IPlaylist> m_playlist;
     std::unique_ptr<TransportController> m_transport;
     IMessageBox *m_messages = nullptr;
+    NoMapArea m_noMap;
+    IMapArea *m_map = &m_noMap;
     std::unique_ptr<IMessageBox> m_defaultMessages;
 
     QMap<int, CDvButtonCtrl *> m_buttons;
