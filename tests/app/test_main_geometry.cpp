@@ -6,14 +6,15 @@
 
 using namespace drivora;
 
-namespace {
+namespace drivora {
 
-void PrintTo(const Box &b, std::ostream *os)
+// How a failed comparison shows a box.
+static void PrintTo(const Box &b, std::ostream *os)
 {
     *os << "(" << b.left << ", " << b.top << ", " << b.right << ", " << b.bottom << ")";
 }
 
-} // namespace
+} // namespace drivora
 
 TEST(MainGeometry, FitSixteenByNine)
 {
@@ -116,7 +117,8 @@ TEST(MainGeometry, BorderDragsPinAtTheMinimum)
         const Box kept = WithMinimumSize(dragged);
         EXPECT_GE(kept.width(), kMainMinWidth) << c.what;
         EXPECT_GE(kept.height(), kMainMinHeight) << c.what;
-        if (c.edge == BorderLeft || c.edge == BorderTop || c.edge == BorderTopLeft)
+        if (c.edge == BorderLeft || c.edge == BorderTop || c.edge == BorderTopLeft) {
             EXPECT_EQ(kept, dragged) << c.what << ": the opposite edges stay";
+        }
     }
 }

@@ -147,9 +147,8 @@ TEST_F(Catalogue, NamesKeepTheirBytes)
 {
     CardFolder card;
     const QByteArray root = QFile::encodeName(card.path());
-    for (const QByteArray folder : {QByteArray("\xff"), QByteArray("\xfe"), QByteArray("caf\xc3\xa9")}) {
+    for (const QByteArray &folder : {QByteArray("\xff"), QByteArray("\xfe"), QByteArray("caf\xc3\xa9")}) {
         ASSERT_EQ(::mkdir(root + folder, 0700), 0);
-        QFile file(QString());
         const int fd = ::creat(root + folder + "/REC_20240315_081500_0.AVI", 0600);
         ASSERT_GE(fd, 0);
         ::close(fd);

@@ -47,7 +47,7 @@ public:
     int state() const override
     {
         PlaybackEngine *e = m_player.engine();
-        return e ? e->state() : NoGraph;
+        return e ? int(e->state()) : int(NoGraph);
     }
     bool open(const QString &path) override
     {
