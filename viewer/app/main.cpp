@@ -4,13 +4,17 @@
 // Options for automation:
 //   --open FOLDER             the same as a PATH (kept for scripts)
 //   --screenshot FILE         save a picture of the window to FILE and quit
+//   --size WxH, --maximized   the window's size at start (for screenshots)
+//   --view front|rear|all     the channels shown once a recording plays
 
 #include "CDrivoraViewerDlg.h"
 #include "InstanceGuard.h"
+#include "ViewerIds.h"
 #include "settings/ViewerOptions.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <QTimer>
 
 using namespace drivora;
@@ -31,7 +35,12 @@ int main(int argc, char *argv[])
     QCommandLineOption shotOption(QStringLiteral("screenshot"),
                                   QStringLiteral("Save a picture of the window to the file and quit."),
                                   QStringLiteral("file"));
-    parser.addOptions({openOption, shotOption});
+    QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("Window size at start."),
+                                  QStringLiteral("WxH"));
+    QCommandLineOption maximizedOption(QStringLiteral("maximized"), QStringLiteral("Start maximised."));
+    QCommandLineOption viewOption(QStringLiteral("view"), QStringLiteral("Channels shown: front, rear or all."),
+                                  QStringLiteral("channels"));
+    parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption});
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
@@ -39,12 +48,30 @@ int main(int argc, char *argv[])
 
     BuildOptionFilePath();
     CDrivoraViewerDlg window;
-    window.show();
+    if (parser.isSet(sizeOption)) {
+        const QStringList wh = parser.value(sizeOption).split(QLatin1Char('x'));
+        if (wh.size() == 2)
+            window.resize(wh[0].toInt(), wh[1].toInt());
+    }
+    if (parser.isSet(maximizedOption)) {
+        // Also where no window manager maximises for us (a bare X server).
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            window.setGeometry(screen->availableGeometry());
+        window.showMaximized();
+    }
+    else
+        window.show();
     QStringList paths = parser.positionalArguments();
     if (parser.isSet(openOption))
         paths.prepend(parser.value(openOption));
     if (!paths.isEmpty())
         window.openPaths(paths);
+    if (parser.isSet(viewOption)) {
+        const QString view = parser.value(viewOption);
+        window.command(view == QLatin1String("rear") ? ids::ViewRearButton
+                       : view == QLatin1String("all") ? ids::ViewAllButton
+                                                      : ids::ViewFrontButton);
+    }
 
     if (parser.isSet(shotOption)) {
         const QString file = parser.value(shotOption);
