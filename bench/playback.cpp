@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <sys/resource.h>
 
 using namespace drivora;
@@ -43,8 +45,9 @@ GstPadProbeReturn countDecoded(GstPad *, GstPadProbeInfo *, gpointer channel)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s RECORDING\n", argv[0]);
+    const bool openOnly = argc == 3 && std::string(argv[2]) == "--open-only";
+    if (argc != 2 && !openOnly) {
+        std::fprintf(stderr, "usage: %s RECORDING [--open-only]\n", argv[0]);
         return 2;
     }
     Window front, rear;
@@ -59,6 +62,11 @@ int main(int argc, char **argv)
     while (!player.engine()->GrabFrame(0, first) && timer.elapsed() < 5000)
         QThread::msleep(1);
     const double openMs = double(timer.nsecsElapsed()) / 1e6;
+    if (openOnly) { // the process ends at the first picture (start-up benchmark)
+        std::printf("%.1f\n", openMs);
+        std::fflush(stdout);
+        std::_Exit(first.isNull() ? 1 : 0);
+    }
 
     PlaybackEngine &engine = *player.engine();
     engine.pause();

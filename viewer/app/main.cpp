@@ -6,6 +6,7 @@
 //   --screenshot FILE         save a picture of the window to FILE and quit
 //   --size WxH, --maximized   the window's size at start (for screenshots)
 //   --view front|rear|all     the channels shown once a recording plays
+//   --exit-at-first-picture   quit as soon as the first picture is shown (start-up benchmark)
 
 #include "CDrivoraViewerDlg.h"
 #include "InstanceGuard.h"
@@ -16,6 +17,8 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdlib>
 
 using namespace drivora;
 
@@ -40,7 +43,9 @@ int main(int argc, char *argv[])
     QCommandLineOption maximizedOption(QStringLiteral("maximized"), QStringLiteral("Start maximised."));
     QCommandLineOption viewOption(QStringLiteral("view"), QStringLiteral("Channels shown: front, rear or all."),
                                   QStringLiteral("channels"));
-    parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption});
+    QCommandLineOption firstPictureOption(QStringLiteral("exit-at-first-picture"),
+                                          QStringLiteral("Quit as soon as the first picture is shown."));
+    parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption});
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
@@ -71,6 +76,19 @@ int main(int argc, char *argv[])
         window.command(view == QLatin1String("rear") ? ids::ViewRearButton
                        : view == QLatin1String("all") ? ids::ViewAllButton
                                                       : ids::ViewFrontButton);
+    }
+
+    if (parser.isSet(firstPictureOption)) {
+        auto *poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [&window] {
+            QImage picture;
+            PlaybackEngine *engine = window.player().engine();
+            if (engine && engine->GrabFrame(0, picture)) {
+                QApplication::processEvents(); // the window shows it
+                std::_Exit(0);
+            }
+        });
+        poll->start(1);
     }
 
     if (parser.isSet(shotOption)) {
