@@ -7,11 +7,13 @@
 #include "controls/SkinnedControls.h"
 #include "settings/ViewerOptions.h"
 #include "support/Files.h"
+#include "support/Process.h"
 #include "support/Recordings.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -194,4 +196,40 @@ TEST_F(MainWindow, KeysAndViewModes)
     EXPECT_EQ(l.frontScreen.width(), l.rearScreen.width()) << "side by side";
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+}
+
+// The program itself: one copy at a time, a lock left by a killed copy
+// taken over, and a card given on the command line playing in the window.
+TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
+{
+    QTemporaryDir runtime;
+    const std::string env = "QT_QPA_PLATFORM=offscreen DRIVORA_AUDIO_SINK=fakeaudiosink XDG_RUNTIME_DIR=" +
+                            testsupport::Quote(runtime.path().toStdString()) + " ";
+    const std::string program = testsupport::Quote(DRIVORA_VIEWER_PROGRAM);
+    // The first copy runs in the background; its process id is kept.
+    const std::string pidFile = runtime.filePath(QStringLiteral("first.pid")).toStdString();
+    ASSERT_EQ(testsupport::Shell(env + program + " >/dev/null 2>&1 & echo $! > " + testsupport::Quote(pidFile)).exitCode, 0);
+    const std::string pid = testsupport::ReadText(pidFile);
+    ASSERT_FALSE(pid.empty());
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock"))); }));
+
+    QElapsedTimer timer;
+    timer.start();
+    const testsupport::Result second = testsupport::Shell(env + "timeout 20 " + program);
+    EXPECT_EQ(second.exitCode, 0) << second.output;
+    EXPECT_LT(timer.elapsed(), 5000) << "the second copy ends at once";
+
+    // The first copy is killed; its lock stays behind and is taken over.
+    testsupport::Shell("kill -9 " + pid);
+    ASSERT_TRUE(QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock"))));
+    const std::string shot = runtime.filePath(QStringLiteral("shot.png")).toStdString();
+    const testsupport::Result third = testsupport::Shell(env + "timeout 60 " + program + " " +
+                                                         testsupport::Quote(card().toStdString()) +
+                                                         " --screenshot " + testsupport::Quote(shot));
+    EXPECT_EQ(third.exitCode, 0) << third.output;
+    const QImage picture(QString::fromStdString(shot));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(1034, 742));
+    // Row 0 plays: the front screen's frame shows a picture, not the idle one.
+    EXPECT_EQ(picture.pixelColor(12 - 1, 58 - 1), QColor(0x64, 0x64, 0x64)) << "the frame around a shown screen";
 }
