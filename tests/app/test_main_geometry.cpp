@@ -71,6 +71,7 @@ TEST(MainGeometry, LayoutAtThreeSizes)
     EXPECT_EQ(small.frontScreen, Box({12, 159, 372, 361}));
     EXPECT_EQ(small.rearScreen, Box({372, 159, 732, 361}));
     EXPECT_EQ(small.frontButton, QPoint(583, 481));
+    EXPECT_EQ(small.mapPanel, Box({749, 88, 1023, 291}));
     const MainLayout rear = ComputeMainLayout({1034, 742}, 2);
     EXPECT_EQ(rear.rearScreen, Box({12, 58, 732, 463}));
     EXPECT_EQ(rear.frontScreen.width(), 0);

@@ -106,19 +106,26 @@ private:
     CDvListCtrl *m_list;
 };
 
-// The map area's panel while no map can be shown: the crossed globe on grey.
-class CMapNoConnectedWnd final : public QWidget {
+// A panel of the map area when no map can be shown: its picture centred on
+// grey (155: no internet connection; 148: no GPS data).
+class MapPicturePanel final : public QWidget {
 public:
-    explicit CMapNoConnectedWnd(QWidget *parent) : QWidget(parent) { setObjectName(QStringLiteral("DvNotConnectedWnd")); }
+    MapPicturePanel(const char *name, int picture, QWidget *parent) : QWidget(parent), m_picture(picture)
+    {
+        setObjectName(QString::fromLatin1(name));
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
         p.fillRect(rect(), QColor(0x33, 0x33, 0x33));
-        const QSize picture = Skin::size(155);
-        DrawSkinPng(p, 155, (width() - picture.width()) / 2, (height() - picture.height()) / 2);
+        const QSize picture = Skin::size(m_picture);
+        DrawSkinPng(p, m_picture, (width() - picture.width()) / 2, (height() - picture.height()) / 2);
     }
+
+private:
+    int m_picture;
 };
 
 const QColor kFrameGrey(0x64, 0x64, 0x64);
@@ -199,6 +206,8 @@ void CDrivoraViewerDlg::createChildren()
     }
     m_front = new CDvScreenCtrl(this);
     m_rear = new CDvScreenCtrl(this);
+    m_front->setObjectName(QStringLiteral("DvScreenWnd"));
+    m_rear->setObjectName(QStringLiteral("DvScreenWnd"));
     m_front->hide();
     m_rear->hide();
     m_timeline = new CDvSliderCtrl(this);
@@ -236,7 +245,9 @@ void CDrivoraViewerDlg::createChildren()
     });
     m_mapPanel = new CDvMapPanelCtrl(this);
     // Until the web map is in, the map area shows the no-connection panel.
-    m_noConnection = new CMapNoConnectedWnd(this);
+    m_noConnection = new MapPicturePanel("DvNotConnectedWnd", 155, this);
+    m_noData = new MapPicturePanel("DvMapNoDataWnd", 148, this);
+    m_noData->hide();
     m_timeText = new CDvTextCtrl(1, this);
     m_gText = new CDvTextCtrl(2, this);
     m_mapLabel = new CDvTextCtrl(3, this);
@@ -290,9 +301,8 @@ void CDrivoraViewerDlg::placeChildren()
     m_volume->move(l.volume);
     m_gauge->move(l.speedGauge);
     m_mapLabel->setGeometry(QRect(l.mapLabel, QSize(200, 20)));
-    const QRect map(l.mapArea.left, l.mapArea.top + 40, l.mapArea.width(), l.mapArea.height() - 70);
-    m_mapPanel->setGeometry(map);
-    m_noConnection->setGeometry(map);
+    for (QWidget *panel : {static_cast<QWidget *>(m_mapPanel), m_noConnection, m_noData})
+        panel->setGeometry(l.mapPanel.rect());
     m_positionText->setGeometry(l.positionPanel.rect());
     m_listLabel->setGeometry(l.listLabel.rect());
     m_list->setGeometry(l.list.rect());
@@ -395,11 +405,9 @@ void CDrivoraViewerDlg::mousePressEvent(QMouseEvent *event)
             FillMainContextMenu(menu, [this](int id) { command(id); });
             // Where a desktop has no system menu on a frameless window, the
             // about item lives here.
-            const QString about = LoadUiString(ids::TextAbout);
-            if (!about.isEmpty()) {
-                menu.addSeparator();
-                connect(menu.addAction(about), &QAction::triggered, this, [this] { command(ids::About); });
-            }
+            menu.addSeparator();
+            connect(menu.addAction(QString::fromUtf8(ids::kProgramAboutItem)), &QAction::triggered, this,
+                    [this] { command(ids::About); });
             menu.exec(event->globalPosition().toPoint());
         }
         return;

@@ -110,7 +110,7 @@ private:
     CDvGsensorCtrl *m_graph = nullptr;
     CDvListCtrl *m_list = nullptr;
     CDvMapPanelCtrl *m_mapPanel = nullptr;
-    QWidget *m_noConnection = nullptr;
+    QWidget *m_noConnection = nullptr, *m_noData = nullptr;
     CDvTextCtrl *m_timeText = nullptr, *m_gText = nullptr, *m_mapLabel = nullptr, *m_positionText = nullptr,
                 *m_listLabel = nullptr;
     QTimer m_tick;

@@ -90,6 +90,7 @@ MainLayout ComputeMainLayout(QSize client, int viewMode)
     const Box &m = l.mapArea;
     l.mapLabel = {m.left, m.top + 13};
     l.mapButton = {m.left + 233, m.top + 4};
+    l.mapPanel = Box::at(m.left + 2, m.top + 38, 274, m.height() - 71);
     l.positionPanel = Box::at(m.left, m.bottom - 26, m.width() - 10, 20);
     const Box &a = l.listArea;
     l.listLabel = Box::at(a.left + 5, a.top + 8, 60, 20);

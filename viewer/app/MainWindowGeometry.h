@@ -50,6 +50,7 @@ struct MainLayout {
     QPoint prev, rewind, play, forward, next, speedButton, speedSlider, brightButton, brightnessSlider, mute,
         volume, speedGauge;
     QPoint mapLabel, mapButton;
+    Box mapPanel; // the map panel and both picture panels share it
     Box positionPanel;
     Box listLabel;
     QPoint allKindsButton, eventButton, normalButton, parkingButton;

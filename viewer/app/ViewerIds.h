@@ -99,10 +99,14 @@ inline constexpr int kZoomTimerMs = 40;
 // The system-menu item of the about box.
 inline constexpr int kAboutMenuItem = 16;
 
+// The program's own texts (not the interface-text catalogue, whose 101 and
+// 103 are tooltips): the about item and the start-up failure message.
+inline constexpr const char *kProgramAboutItem = "DrivoraViewer 정보(&A)...";       // 101
+inline constexpr const char *kProgramStartupFailure = "Windows 소켓을 초기화하지 못했습니다."; // 103
+
 // Interface texts the main window uses by id.
 enum Text : int {
     TextAbout = 101,
-    TextSocketFailure = 103,
     TextSpeedSlider = 111,
     TextBrightnessSlider = 123,
     TextVolume = 125,

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -51,6 +52,11 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.process(app);
 
+    // A platform service the viewer cannot run without: say so and end.
+    if (!InitialiseMedia()) {
+        QMessageBox::warning(nullptr, QStringLiteral("DrivoraViewer"), QString::fromUtf8(ids::kProgramStartupFailure));
+        return 0;
+    }
     BuildOptionFilePath();
     CDrivoraViewerDlg window;
     if (parser.isSet(sizeOption)) {

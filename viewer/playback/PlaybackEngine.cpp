@@ -87,10 +87,15 @@ bool hasCoding(GstPad *pad, const char *coding)
 
 } // namespace
 
-void InitialiseMedia()
+bool InitialiseMedia()
 {
-    static std::once_flag once;
-    std::call_once(once, [] { gst_init(nullptr, nullptr); });
+    static bool started = [] {
+        GError *error = nullptr;
+        const bool ok = gst_init_check(nullptr, nullptr, &error);
+        g_clear_error(&error);
+        return ok;
+    }();
+    return started;
 }
 
 QString ChosenAudioSink()

@@ -172,7 +172,7 @@ void WriteComponentsFlag();
 // The audio output element: the system's sound output, or a silent one
 // that keeps time where the machine has no sound device.
 QString ChosenAudioSink();
-// Starts GStreamer once for the process.
-void InitialiseMedia();
+// Starts GStreamer once for the process; false when it cannot start.
+bool InitialiseMedia();
 
 } // namespace drivora
