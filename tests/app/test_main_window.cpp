@@ -233,3 +233,67 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
     // Row 0 plays: the front screen's frame shows a picture, not the idle one.
     EXPECT_EQ(picture.pixelColor(12 - 1, 58 - 1), QColor(0x64, 0x64, 0x64)) << "the frame around a shown screen";
 }
+
+// The ends of the list, skips and the menu, on the real engine.
+TEST_F(MainWindow, StepsSkipsAndMenuItems)
+{
+    // Prev and Next on an empty list: nothing plays.
+    window->command(ids::Next);
+    window->command(ids::Previous);
+    EXPECT_EQ(window->player().engine()->state(), EngineNoGraph);
+
+    window->openPaths({card()});
+    ASSERT_EQ(window->list()->currentRow(), 0);
+    window->command(ids::Previous); // before row 0: stops, screens hidden, nothing plays
+    EXPECT_NE(window->player().engine()->state(), EngineRunning);
+    window->command(ids::Play); // the stopped current row plays again
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+
+    // RW and FF skip by playValue only while running.
+    window->transport().setPlayValue(1);
+    window->player().seek(1500);
+    window->command(ids::Rewind);
+    EXPECT_LT(window->player().engine()->position() / 10000, 1000);
+    window->command(ids::MenuPlayPause);
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+    const int64_t paused = window->player().engine()->position();
+    window->command(ids::Forward);
+    EXPECT_EQ(window->player().engine()->position(), paused) << "ignored while paused";
+
+    // Menu items: speed, brightness, volume, mute.
+    window->command(ids::MenuFaster);
+    EXPECT_EQ(window->transport().speedPosition(), 60);
+    window->command(ids::MenuSpeedDefault);
+    EXPECT_EQ(window->transport().speedPosition(), 50);
+    window->command(ids::MenuDarker);
+    EXPECT_EQ(window->transport().brightnessPosition(), 40);
+    window->command(ids::MenuVolumeUp);
+    EXPECT_EQ(window->transport().volumeLevel(), 6);
+    window->command(ids::MenuMute);
+    EXPECT_TRUE(window->transport().muted());
+
+    // Past the last row: row 0 is selected and nothing plays.
+    window->command(ids::MenuPlayPause);
+    window->list()->setCurrentRow(2);
+    window->command(ids::Next);
+    EXPECT_EQ(window->list()->currentRow(), 0);
+    EXPECT_NE(window->player().engine()->state(), EngineRunning);
+}
+
+// A recording whose media data breaks in the middle goes on to the next row
+// instead of freezing.
+TEST_F(MainWindow, ABreakInTheMiddleGoesOnToTheNextRow)
+{
+    QTemporaryDir broken;
+    QDir(broken.path()).mkpath(QStringLiteral("DRIVE"));
+    std::string bytes = testsupport::ReadText((card() + QStringLiteral("/DRIVE/REC_20240315_081500_0.AVI")).toStdString());
+    const size_t movi = bytes.find("movi");
+    for (size_t i = movi + (bytes.size() - movi) / 3; i < bytes.size() - 2000; ++i)
+        bytes[i] = char((i * 7919) >> 3);
+    ASSERT_TRUE(testsupport::WriteText(broken.filePath(QStringLiteral("DRIVE/REC_20240315_081500_0.AVI")).toStdString(),
+                                       bytes));
+    QFile::copy(card() + QStringLiteral("/DRIVE/REC_20240315_081530_0.AVI"),
+                broken.filePath(QStringLiteral("DRIVE/REC_20240315_081530_0.AVI")));
+    window->openPaths({broken.path()});
+    EXPECT_TRUE(WaitFor([&] { return window->list()->currentRow() == 1; }));
+}
