@@ -7,6 +7,7 @@
 #include "controls/SkinnedControls.h"
 #include "settings/ViewerOptions.h"
 #include "support/Files.h"
+#include "support/Wait.h"
 #include "support/Process.h"
 #include "support/Recordings.h"
 
@@ -37,17 +38,7 @@ public:
     QStringList told, asked;
 };
 
-bool WaitFor(const std::function<bool()> &condition, int limitMs = 15000)
-{
-    QElapsedTimer wall;
-    wall.start();
-    while (!condition()) {
-        if (wall.elapsed() > limitMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testsupport::WaitFor;
 
 class MainWindow : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The playback engine on real recordings made by the card generator.
 #include "playback/PlayerFront.h"
 #include "support/Files.h"
+#include "support/Wait.h"
 #include "support/Recordings.h"
 
 #include "catalogue/NativePath.h"
@@ -40,18 +41,7 @@ public:
     int repaints = 0;
 };
 
-// Waits until the condition holds, up to a few seconds of a busy machine.
-bool WaitFor(const std::function<bool()> &condition, int limitMs = 10000)
-{
-    QElapsedTimer wall;
-    wall.start();
-    while (!condition()) {
-        if (wall.elapsed() > limitMs)
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
+using testsupport::WaitFor;
 
 double meanLuma(const QImage &image)
 {
