@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QToolTip>
 #include <QUrl>
 #include <QWindow>
 
@@ -144,6 +145,11 @@ CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Wind
     m_messages = m_defaultMessages.get();
 
     WriteDecoderSettings();
+    // Tooltips: black text on white.
+    QPalette tips = QToolTip::palette();
+    tips.setColor(QPalette::ToolTipBase, QColor(0xFF, 0xFF, 0xFF));
+    tips.setColor(QPalette::ToolTipText, QColor(0x00, 0x00, 0x00));
+    QToolTip::setPalette(tips);
     createChildren();
     m_player.init(m_front, m_rear);
     m_list->setup();
