@@ -132,11 +132,11 @@ TEST_F(Catalogue, OnlyRegularFilesAreCatalogued)
         << "a link to a recording is one";
 
     // Dropped one by one: the same rule.
-    for (const char *special : {"REC_20240315_081508_0.AVI", "EVT_20240315_081508_0.AVI", "PRK_20240315_081508_0.AVI"}) {
+    for (const char *oddItem : {"REC_20240315_081508_0.AVI", "EVT_20240315_081508_0.AVI", "PRK_20240315_081508_0.AVI"}) {
         ClearCatalogue();
-        AddRecordingPath(card.path() + QString::fromLatin1(special));
-        AddRecordingFile(card.path() + QString::fromLatin1(special));
-        EXPECT_EQ(RecordingCatalogue::instance().count(), 0) << special;
+        AddRecordingPath(card.path() + QString::fromLatin1(oddItem));
+        AddRecordingFile(card.path() + QString::fromLatin1(oddItem));
+        EXPECT_EQ(RecordingCatalogue::instance().count(), 0) << oddItem;
     }
 }
 

@@ -81,7 +81,7 @@ TEST(SkinImages, EveryIdHasItsSizeAndKind)
 // names exists, and its size covers the button.
 TEST(SkinImages, EveryMainButtonImageExists)
 {
-    for (const ids::ButtonSpec &b : ids::kMainButtons) {
+    for (const ids::ButtonRow &b : ids::kMainButtons) {
         for (int image : b.images) {
             if (image == 0)
                 continue;

@@ -78,7 +78,7 @@ QWidget *controlsSheet()
     palette.setColor(QPalette::Window, QColor(10, 10, 10));
     sheet->setPalette(palette);
 
-    struct ButtonSpec {
+    struct ButtonRow {
         int normal, pressed, hover, disabled, checkedImage;
         bool enabled, checked;
         QSize size;
@@ -93,7 +93,7 @@ QWidget *controlsSheet()
         {18101, 18102, 18103, 0, 0, true, false, {30, 24}},     {18121, 18122, 18123, 0, 0, true, false, {30, 24}},
     };
     int x = 10;
-    for (const ButtonSpec &b : buttons) {
+    for (const ButtonRow &b : buttons) {
         auto *button = new CDvButtonCtrl(sheet);
         button->setImages(b.normal, b.pressed, b.hover, b.disabled, b.checkedImage);
         button->setEnabledState(b.enabled);

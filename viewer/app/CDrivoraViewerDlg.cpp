@@ -183,30 +183,30 @@ CDrivoraViewerDlg::~CDrivoraViewerDlg()
 
 void CDrivoraViewerDlg::createChildren()
 {
-    for (const ids::ButtonSpec &spec : ids::kMainButtons) {
+    for (const ids::ButtonRow &row : ids::kMainButtons) {
         auto *b = new CDvButtonCtrl(this);
-        switch (spec.kind) {
-        case ids::ButtonSpec::Channel:
-            b->setImages(spec.images[0], 0, 0, 0, spec.images[1]);
+        switch (row.kind) {
+        case ids::ButtonRow::Channel:
+            b->setImages(row.images[0], 0, 0, 0, row.images[1]);
             break;
-        case ids::ButtonSpec::KindFilter:
-            b->setImages(spec.images[0], 0, 0, spec.images[2], spec.images[1]);
+        case ids::ButtonRow::KindFilter:
+            b->setImages(row.images[0], 0, 0, row.images[2], row.images[1]);
             break;
         default:
-            b->setImages(spec.images[0], spec.images[1], spec.images[2], spec.images[3]);
+            b->setImages(row.images[0], row.images[1], row.images[2], row.images[3]);
             break;
         }
-        b->setFixedSize(spec.size);
-        if (spec.tooltip)
-            b->setToolTip(LoadUiString(spec.tooltip));
-        const bool enabled = spec.start != ids::ButtonSpec::Disabled && spec.start != ids::ButtonSpec::NeverShown;
+        b->setFixedSize(row.size);
+        if (row.tooltip)
+            b->setToolTip(LoadUiString(row.tooltip));
+        const bool enabled = row.start != ids::ButtonRow::Disabled && row.start != ids::ButtonRow::NeverShown;
         b->setEnabled(enabled);
         b->setEnabledState(enabled);
-        b->setVisible(spec.start != ids::ButtonSpec::Hidden && spec.start != ids::ButtonSpec::HiddenChecked &&
-                      spec.start != ids::ButtonSpec::NeverShown && spec.start != ids::ButtonSpec::OnlyOnline);
-        if (spec.start == ids::ButtonSpec::HiddenChecked)
+        b->setVisible(row.start != ids::ButtonRow::Hidden && row.start != ids::ButtonRow::HiddenChecked &&
+                      row.start != ids::ButtonRow::NeverShown && row.start != ids::ButtonRow::OnlyOnline);
+        if (row.start == ids::ButtonRow::HiddenChecked)
             b->setChecked(true);
-        const int id = spec.id;
+        const int id = row.id;
         connect(b, &QAbstractButton::clicked, this, [this, id] { command(id); });
         m_buttons.insert(id, b);
     }
@@ -763,11 +763,11 @@ void CDrivoraViewerDlg::setVolumeShown(int level, bool muted)
 {
     m_volume->setLevel(muted ? 0 : level);
     CDvButtonCtrl *mute = m_buttons.value(ids::Mute);
-    const ids::ButtonSpec &spec = ids::MainButton(ids::Mute);
+    const ids::ButtonRow &row = ids::MainButton(ids::Mute);
     if (muted)
-        mute->setImages(spec.images[2], spec.images[3], 0, 0);
+        mute->setImages(row.images[2], row.images[3], 0, 0);
     else
-        mute->setImages(spec.images[0], spec.images[1], 0, 0);
+        mute->setImages(row.images[0], row.images[1], 0, 0);
     mute->update();
 }
 

@@ -106,7 +106,6 @@ inline constexpr const char *kProgramStartupFailure = "Windows 소켓을 초기�
 
 // Interface texts the main window uses by id.
 enum Text : int {
-    TextAbout = 101,
     TextSpeedSlider = 111,
     TextBrightnessSlider = 123,
     TextVolume = 125,
@@ -116,7 +115,7 @@ enum Text : int {
 };
 
 // A button of the main window, as its table gives it.
-struct ButtonSpec {
+struct ButtonRow {
     int id;
     const char *caption;
     QSize size;
@@ -128,43 +127,43 @@ struct ButtonSpec {
 
 // Channel buttons: normal, checked; kind buttons: normal, checked, disabled;
 // Mute: unmuted normal, pressed, muted normal, pressed.
-inline constexpr std::array<ButtonSpec, 27> kMainButtons = {{
-    {Open, "Open", {32, 31}, {19101, 19102, 19103, 0}, 101, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {Capture, "Capture", {32, 31}, {19111, 19112, 19113, 19114}, 102, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {Save, "Save", {32, 31}, {0, 0, 0, 0}, 103, ButtonSpec::Plain, ButtonSpec::NeverShown},
-    {Print, "Print", {32, 31}, {19131, 19132, 19133, 19134}, 105, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {Setting, "Setting", {32, 31}, {19141, 19142, 19143, 0}, 106, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {Zoom, "Zoom", {32, 31}, {19151, 19152, 19153, 0}, 208, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {About, "About", {32, 31}, {19161, 19162, 19163, 0}, 198, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {Minimise, "Min", {30, 24}, {18101, 18102, 18103, 0}, 108, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {Maximise, "Max", {30, 24}, {18111, 18112, 18113, 0}, 107, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {Close, "Close", {30, 24}, {18121, 18122, 18123, 0}, 209, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {ViewFrontButton, "Front", {43, 19}, {20031, 20032, 0, 0}, 112, ButtonSpec::Channel, ButtonSpec::HiddenChecked},
-    {ViewRearButton, "Rear", {43, 19}, {20041, 20042, 0, 0}, 113, ButtonSpec::Channel, ButtonSpec::Hidden},
-    {ViewAllButton, "All", {43, 19}, {20051, 20052, 0, 0}, 114, ButtonSpec::Channel, ButtonSpec::Hidden},
-    {Previous, "Prev", {32, 32}, {19171, 19172, 19173, 19174}, 115, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {Rewind, "RW", {32, 32}, {19181, 19182, 19183, 19184}, 116, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {Play, "Play", {32, 32}, {19191, 19192, 19193, 19194}, 117, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {Pause, "Pause", {32, 32}, {19195, 19196, 19197, 19198}, 118, ButtonSpec::Plain, ButtonSpec::Hidden},
-    {Forward, "FF", {32, 32}, {19201, 19202, 19203, 19204}, 119, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {Next, "Next", {32, 32}, {19211, 19212, 19213, 19214}, 120, ButtonSpec::Plain, ButtonSpec::Disabled},
-    {SpeedReset, "Speed", {24, 24}, {19221, 19222, 0, 0}, 121, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {BrightnessReset, "Bright", {24, 24}, {19231, 19232, 0, 0}, 122, ButtonSpec::Plain, ButtonSpec::Enabled},
-    {Mute, "Mute", {24, 24}, {19243, 19244, 19241, 19242}, 124, ButtonSpec::MuteToggle, ButtonSpec::Enabled},
-    {Map, "Map", {32, 32}, {19251, 19252, 0, 19253}, 0, ButtonSpec::Plain, ButtonSpec::OnlyOnline},
-    {KindAllButton, "All", {43, 23}, {19261, 19262, 19263, 0}, 131, ButtonSpec::KindFilter, ButtonSpec::Disabled},
-    {KindEventButton, "Event", {43, 23}, {19281, 19282, 19283, 0}, 132, ButtonSpec::KindFilter, ButtonSpec::Disabled},
-    {KindNormalButton, "Normal", {43, 23}, {19271, 19272, 19273, 0}, 133, ButtonSpec::KindFilter,
-     ButtonSpec::Disabled},
-    {KindParkingButton, "Parking", {43, 23}, {19291, 19292, 19293, 0}, 134, ButtonSpec::KindFilter,
-     ButtonSpec::Disabled},
+inline constexpr std::array<ButtonRow, 27> kMainButtons = {{
+    {Open, "Open", {32, 31}, {19101, 19102, 19103, 0}, 101, ButtonRow::Plain, ButtonRow::Enabled},
+    {Capture, "Capture", {32, 31}, {19111, 19112, 19113, 19114}, 102, ButtonRow::Plain, ButtonRow::Disabled},
+    {Save, "Save", {32, 31}, {0, 0, 0, 0}, 103, ButtonRow::Plain, ButtonRow::NeverShown},
+    {Print, "Print", {32, 31}, {19131, 19132, 19133, 19134}, 105, ButtonRow::Plain, ButtonRow::Disabled},
+    {Setting, "Setting", {32, 31}, {19141, 19142, 19143, 0}, 106, ButtonRow::Plain, ButtonRow::Enabled},
+    {Zoom, "Zoom", {32, 31}, {19151, 19152, 19153, 0}, 208, ButtonRow::Plain, ButtonRow::Enabled},
+    {About, "About", {32, 31}, {19161, 19162, 19163, 0}, 198, ButtonRow::Plain, ButtonRow::Enabled},
+    {Minimise, "Min", {30, 24}, {18101, 18102, 18103, 0}, 108, ButtonRow::Plain, ButtonRow::Enabled},
+    {Maximise, "Max", {30, 24}, {18111, 18112, 18113, 0}, 107, ButtonRow::Plain, ButtonRow::Enabled},
+    {Close, "Close", {30, 24}, {18121, 18122, 18123, 0}, 209, ButtonRow::Plain, ButtonRow::Enabled},
+    {ViewFrontButton, "Front", {43, 19}, {20031, 20032, 0, 0}, 112, ButtonRow::Channel, ButtonRow::HiddenChecked},
+    {ViewRearButton, "Rear", {43, 19}, {20041, 20042, 0, 0}, 113, ButtonRow::Channel, ButtonRow::Hidden},
+    {ViewAllButton, "All", {43, 19}, {20051, 20052, 0, 0}, 114, ButtonRow::Channel, ButtonRow::Hidden},
+    {Previous, "Prev", {32, 32}, {19171, 19172, 19173, 19174}, 115, ButtonRow::Plain, ButtonRow::Disabled},
+    {Rewind, "RW", {32, 32}, {19181, 19182, 19183, 19184}, 116, ButtonRow::Plain, ButtonRow::Disabled},
+    {Play, "Play", {32, 32}, {19191, 19192, 19193, 19194}, 117, ButtonRow::Plain, ButtonRow::Disabled},
+    {Pause, "Pause", {32, 32}, {19195, 19196, 19197, 19198}, 118, ButtonRow::Plain, ButtonRow::Hidden},
+    {Forward, "FF", {32, 32}, {19201, 19202, 19203, 19204}, 119, ButtonRow::Plain, ButtonRow::Disabled},
+    {Next, "Next", {32, 32}, {19211, 19212, 19213, 19214}, 120, ButtonRow::Plain, ButtonRow::Disabled},
+    {SpeedReset, "Speed", {24, 24}, {19221, 19222, 0, 0}, 121, ButtonRow::Plain, ButtonRow::Enabled},
+    {BrightnessReset, "Bright", {24, 24}, {19231, 19232, 0, 0}, 122, ButtonRow::Plain, ButtonRow::Enabled},
+    {Mute, "Mute", {24, 24}, {19243, 19244, 19241, 19242}, 124, ButtonRow::MuteToggle, ButtonRow::Enabled},
+    {Map, "Map", {32, 32}, {19251, 19252, 0, 19253}, 0, ButtonRow::Plain, ButtonRow::OnlyOnline},
+    {KindAllButton, "All", {43, 23}, {19261, 19262, 19263, 0}, 131, ButtonRow::KindFilter, ButtonRow::Disabled},
+    {KindEventButton, "Event", {43, 23}, {19281, 19282, 19283, 0}, 132, ButtonRow::KindFilter, ButtonRow::Disabled},
+    {KindNormalButton, "Normal", {43, 23}, {19271, 19272, 19273, 0}, 133, ButtonRow::KindFilter,
+     ButtonRow::Disabled},
+    {KindParkingButton, "Parking", {43, 23}, {19291, 19292, 19293, 0}, 134, ButtonRow::KindFilter,
+     ButtonRow::Disabled},
 }};
 
 // The table's row of a button id (the first row for an unknown id, which the
 // table test rules out).
-constexpr const ButtonSpec &MainButton(int id)
+constexpr const ButtonRow &MainButton(int id)
 {
-    for (const ButtonSpec &b : kMainButtons)
+    for (const ButtonRow &b : kMainButtons)
         if (b.id == id)
             return b;
     return kMainButtons[0];
