@@ -19,6 +19,7 @@ struct SmallRecording {
     long long startUtc = 1710454500; // the clock of its first fix
     double impactAtSeconds = -1;
     int coldStartFixes = 0;
+    bool gps = true; // false: G-sensor records only
 };
 
 // Writes a 320 x 180 front (and 160 x 90 rear) recording.
@@ -42,6 +43,7 @@ inline bool MakeRecording(const std::string &path, const SmallRecording &s,
     if (s.impactAtSeconds >= 0)
         plan.stretch.impactAtSeconds = s.impactAtSeconds;
     plan.stretch.coldStartFixes = s.coldStartFixes;
+    plan.gps = s.gps;
     return cardgen::WriteRecording(path, plan, drive, written);
 }
 

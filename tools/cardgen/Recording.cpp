@@ -216,7 +216,9 @@ bool WriteRecording(const std::string &path, const RecordingPlan &plan, const Dr
         streams.push_back(s);
     }
 
-    const std::vector<TelemetryRecord> records = drive.records(plan.stretch);
+    std::vector<TelemetryRecord> records = drive.records(plan.stretch);
+    if (!plan.gps)
+        std::erase_if(records, [](const TelemetryRecord &r) { return r.text.rfind("GPRMC", 0) == 0; });
     AviStream t;
     t.type = AviStream::Telemetry;
     t.scale = 1;

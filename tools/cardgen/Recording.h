@@ -19,6 +19,7 @@ struct RecordingPlan {
     int fps = 30;
     Sound sound = Sound::Aac;
     int videoKbps = 2500;
+    bool gps = true;                        // false: a camera without its GPS receiver (G-sensor only)
     Stretch stretch;
 };
 

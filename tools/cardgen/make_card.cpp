@@ -70,6 +70,7 @@ int main(int argc, char **argv)
         double impact, knock;
         int coldStart;
         double outageFrom, outageTo;
+        bool noGps = false; // the GPS receiver unplugged
     } items[] = {
         {"DRIVE", "REC_20240315_081500_0.AVI", Motion::Driving, 0, Sound::Aac, true, -1, -1, 3, -1, -1},
         {"DRIVE", "REC_20240315_081530_0.AVI", Motion::Driving, 30, Sound::Aac, true, -1, -1, 0, -1, -1},
@@ -79,13 +80,14 @@ int main(int argc, char **argv)
         {"DRIVE", "REC_20240315_082500_0_LPSTOP.AVI", Motion::Driving, arrival - 28, Sound::Aac, true, -1, -1, 0,
          -1, -1},
         {"PARKING", "PRK_20240315_082600_0_LPSTART.AVI", Motion::Parked, 0, Sound::Pcm, true, -1, -1, 0, -1, -1},
-        {"PARKING", "PRK_20240315_093000_0.AVI", Motion::Parked, 0, Sound::None, false, -1, -1, 0, -1, -1},
+        {"PARKING", "PRK_20240315_093000_0.AVI", Motion::Parked, 0, Sound::None, false, -1, -1, 0, -1, -1, true},
         {"PARKING", "MDI_20240315_101512_0.AVI", Motion::Parked, 0, Sound::Pcm, true, -1, 9.0, 0, -1, -1},
     };
     for (const Item &item : items) {
         RecordingPlan plan;
         plan.fileName = item.name;
         plan.sound = item.sound;
+        plan.gps = !item.noGps;
         if (small) {
             plan.width = 320;
             plan.height = 180;

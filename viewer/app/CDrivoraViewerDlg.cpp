@@ -1,5 +1,6 @@
 #include "CDrivoraViewerDlg.h"
 
+#include "CZoomDlg.h"
 #include "Snapshot.h"
 #include "UiStringLibrary.h"
 #include "catalogue/AppPaths.h"
@@ -12,6 +13,7 @@
 #include "controls/MainMenu.h"
 #include "controls/Skin.h"
 #include "controls/SkinnedControls.h"
+#include "map/MapPanels.h"
 #include "settings/ViewerOptions.h"
 
 #include <QDateTime>
@@ -105,28 +107,6 @@ public:
 
 private:
     CDvListCtrl *m_list;
-};
-
-// A panel of the map area when no map can be shown: its picture centred on
-// grey (155: no internet connection; 148: no GPS data).
-class MapPicturePanel final : public QWidget {
-public:
-    MapPicturePanel(const char *name, int picture, QWidget *parent) : QWidget(parent), m_picture(picture)
-    {
-        setObjectName(QString::fromLatin1(name));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), QColor(0x33, 0x33, 0x33));
-        const QSize picture = Skin::size(m_picture);
-        DrawSkinPng(p, m_picture, (width() - picture.width()) / 2, (height() - picture.height()) / 2);
-    }
-
-private:
-    int m_picture;
 };
 
 const QColor kFrameGrey(0x64, 0x64, 0x64);
@@ -250,10 +230,11 @@ void CDrivoraViewerDlg::createChildren()
         selectCategory(id - ids::MenuShowAll + KindAll, m_transport->openFileName());
     });
     m_mapPanel = new CDvMapPanelCtrl(this);
-    // Until the web map is in, the map area shows the no-connection panel.
-    m_noConnection = new MapPicturePanel("DvNotConnectedWnd", 155, this);
-    m_noData = new MapPicturePanel("DvMapNoDataWnd", 148, this);
-    m_noData->hide();
+    m_mapPanel->setProperty("controlId", int(ids::MapPanel));
+    // Until a map is plugged in, the map area shows the no-connection panel.
+    m_noConnection = new CMapNoConnectedWnd(this);
+    m_noData = new CMapNoDataWnd(this);
+    m_noConnection->show();
     m_timeText = new CDvTextCtrl(1, this);
     m_gText = new CDvTextCtrl(2, this);
     m_mapLabel = new CDvTextCtrl(3, this);
@@ -261,6 +242,13 @@ void CDrivoraViewerDlg::createChildren()
     m_listLabel = new CDvTextCtrl(7, this);
     for (CDvTextCtrl *t : {m_mapLabel, m_positionText, m_listLabel})
         t->background = kPanelDark;
+    m_zoom = new CZoomDlg(this); // hidden until the Zoom button
+}
+
+MapHost CDrivoraViewerDlg::mapHost() const
+{
+    return {const_cast<CDrivoraViewerDlg *>(this), m_mapPanel, m_noConnection, m_noData,
+            m_buttons.value(ids::Map), m_mapLabel, m_positionText};
 }
 
 void CDrivoraViewerDlg::placeChildren()
@@ -420,31 +408,7 @@ void CDrivoraViewerDlg::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton || isMaximized())
         return;
-    const int edge = BorderHitTest(event->position().toPoint(), size());
-    const bool placesItself = QGuiApplication::platformName() == QLatin1String("wayland");
-    if (placesItself && windowHandle()) {
-        // The windowing system places windows itself: ask it to move or
-        // resize with the same edges.
-        static const QMap<int, Qt::Edges> edges = {
-            {BorderLeft, Qt::LeftEdge},
-            {BorderRight, Qt::RightEdge},
-            {BorderTop, Qt::TopEdge},
-            {BorderBottom, Qt::BottomEdge},
-            {BorderTopLeft, Qt::TopEdge | Qt::LeftEdge},
-            {BorderTopRight, Qt::TopEdge | Qt::RightEdge},
-            {BorderBottomLeft, Qt::BottomEdge | Qt::LeftEdge},
-            {BorderBottomRight, Qt::BottomEdge | Qt::RightEdge},
-        };
-        if (edge == BorderNone)
-            windowHandle()->startSystemMove();
-        else
-            windowHandle()->startSystemResize(edges.value(edge));
-        return;
-    }
-    m_drag = edge == BorderNone ? Drag::Move : Drag::Resize;
-    m_dragEdge = edge;
-    m_dragAnchor = event->globalPosition().toPoint();
-    m_dragStart = geometry();
+    m_frameDrag.press(event);
 }
 
 void CDrivoraViewerDlg::mouseMoveEvent(QMouseEvent *event)
@@ -452,27 +416,13 @@ void CDrivoraViewerDlg::mouseMoveEvent(QMouseEvent *event)
     for (int id = ids::Open; id <= ids::Close; ++id)
         if (CDvButtonCtrl *b = m_buttons.value(id))
             b->clearHover();
-    const QPoint global = event->globalPosition().toPoint();
-    if (m_drag == Drag::Move) {
-        move(m_dragStart.topLeft() + (global - m_dragAnchor));
-    } else if (m_drag == Drag::Resize) {
-        const Box start{m_dragStart.left(), m_dragStart.top(), m_dragStart.right() + 1, m_dragStart.bottom() + 1};
-        const Box next = WithMinimumSize(BorderDrag(start, m_dragEdge, global - m_dragStart.topLeft()));
-        setGeometry(next.rect());
-    } else if (!isMaximized()) {
-        static const QMap<int, Qt::CursorShape> cursors = {
-            {BorderLeft, Qt::SizeHorCursor},     {BorderRight, Qt::SizeHorCursor},
-            {BorderTop, Qt::SizeVerCursor},      {BorderBottom, Qt::SizeVerCursor},
-            {BorderTopLeft, Qt::SizeFDiagCursor}, {BorderBottomRight, Qt::SizeFDiagCursor},
-            {BorderTopRight, Qt::SizeBDiagCursor}, {BorderBottomLeft, Qt::SizeBDiagCursor},
-        };
-        setCursor(cursors.value(BorderHitTest(event->position().toPoint(), size()), Qt::ArrowCursor));
-    }
+    if (!m_frameDrag.follow(event) && !isMaximized())
+        m_frameDrag.showCursor(event->position().toPoint());
 }
 
 void CDrivoraViewerDlg::mouseReleaseEvent(QMouseEvent *)
 {
-    m_drag = Drag::None;
+    m_frameDrag.release();
 }
 
 void CDrivoraViewerDlg::toggleMaximised()
@@ -583,8 +533,14 @@ void CDrivoraViewerDlg::command(int id)
     case ids::KindParkingButton:
         selectCategory(KindParking, t.openFileName());
         break;
+    case ids::Map:
+        m_map->undock();
+        break;
+    case ids::Zoom:
+        m_zoom->toggle();
+        break;
     default:
-        break; // Save, Print, Setting, Zoom and Map come with their own parts
+        break; // Save, Print and Setting come with their own parts
     }
 }
 

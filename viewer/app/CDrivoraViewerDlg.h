@@ -4,6 +4,7 @@
 #include "MapArea.h"
 #include "Transport.h"
 #include "ViewerIds.h"
+#include "controls/FramelessDrag.h"
 #include "playback/PlayerFront.h"
 
 #include <QElapsedTimer>
@@ -27,6 +28,7 @@ class CDvSliderCtrl;
 class CDvSpeedCtrl;
 class CDvTextCtrl;
 class CDvVolumeCtrl;
+class CZoomDlg;
 
 // How the window asks and tells the user: a real message box, or in tests a
 // recorder that answers.
@@ -50,6 +52,9 @@ public:
     void setMessageBox(IMessageBox *box) { m_messages = box; }
     // The map that fills the map area (the window keeps its own null one).
     void setMapArea(IMapArea *map) { m_map = map ? map : &m_noMap; }
+    // The parts of the map area that a map drives.
+    MapHost mapHost() const;
+    CZoomDlg *zoomWindow() const { return m_zoom; }
 
     TransportController &transport() { return *m_transport; }
     CDvListCtrl *list() const { return m_list; }
@@ -111,6 +116,7 @@ private:
     CDvListCtrl *m_list = nullptr;
     CDvMapPanelCtrl *m_mapPanel = nullptr;
     QWidget *m_noConnection = nullptr, *m_noData = nullptr;
+    CZoomDlg *m_zoom = nullptr;
     CDvTextCtrl *m_timeText = nullptr, *m_gText = nullptr, *m_mapLabel = nullptr, *m_positionText = nullptr,
                 *m_listLabel = nullptr;
     QTimer m_tick;
@@ -118,11 +124,7 @@ private:
     bool m_layoutReady = false;
     bool m_channelButtonsShown = false;
 
-    // Frameless moving and resizing.
-    enum class Drag { None, Move, Resize } m_drag = Drag::None;
-    QPoint m_dragAnchor; // global pointer at the press
-    QRect m_dragStart;   // window frame at the press
-    int m_dragEdge = BorderNone;
+    FramelessDrag m_frameDrag{this, {kMainMinWidth, kMainMinHeight}};
 };
 
 } // namespace drivora

@@ -125,14 +125,14 @@ int BorderHitTest(QPoint p, QSize size)
     return BorderNone;
 }
 
-Box BorderDrag(const Box &w, int edge, QPoint pointer)
+Box BorderDrag(const Box &w, int edge, QPoint pointer, QSize minimum)
 {
     const int px = w.left + pointer.x(), py = w.top + pointer.y();
     Box r = w;
     if (edge == BorderLeft || edge == BorderTopLeft || edge == BorderBottomLeft)
-        r.left = w.right - px < kMainMinWidth ? w.right - kMainMinWidth : px;
+        r.left = w.right - px < minimum.width() ? w.right - minimum.width() : px;
     if (edge == BorderTop || edge == BorderTopLeft || edge == BorderTopRight)
-        r.top = w.bottom - py < kMainMinHeight ? w.bottom - kMainMinHeight : py;
+        r.top = w.bottom - py < minimum.height() ? w.bottom - minimum.height() : py;
     if (edge == BorderRight || edge == BorderTopRight || edge == BorderBottomRight)
         r.right = px;
     if (edge == BorderBottom || edge == BorderBottomLeft || edge == BorderBottomRight)
@@ -140,13 +140,13 @@ Box BorderDrag(const Box &w, int edge, QPoint pointer)
     return r;
 }
 
-Box WithMinimumSize(const Box &w)
+Box WithMinimumSize(const Box &w, QSize minimum)
 {
     Box r = w;
-    if (r.width() < kMainMinWidth)
-        r.right = r.left + kMainMinWidth;
-    if (r.height() < kMainMinHeight)
-        r.bottom = r.top + kMainMinHeight;
+    if (r.width() < minimum.width())
+        r.right = r.left + minimum.width();
+    if (r.height() < minimum.height())
+        r.bottom = r.top + minimum.height();
     return r;
 }
 

@@ -65,10 +65,10 @@ int BorderHitTest(QPoint client, QSize clientSize);
 // The window rectangle after a border drag: `pointer` is relative to the
 // window's origin; a left or top edge dragged past the minimum size pins at
 // it, with the opposite edge kept.
-Box BorderDrag(const Box &window, int edge, QPoint pointer);
+Box BorderDrag(const Box &window, int edge, QPoint pointer, QSize minimum = {kMainMinWidth, kMainMinHeight});
 
 // A proposed window rectangle raised to the minimum size (right and bottom
 // move), as every move and resize of the main window is.
-Box WithMinimumSize(const Box &window);
+Box WithMinimumSize(const Box &window, QSize minimum = {kMainMinWidth, kMainMinHeight});
 
 } // namespace drivora

@@ -2,7 +2,23 @@
 
 #include <cstdint>
 
+class QWidget;
+
 namespace drivora {
+
+class CDvMapPanelCtrl;
+class CDvTextCtrl;
+
+// The main window's parts of the map area, which the map drives.
+struct MapHost {
+    QWidget *window = nullptr;            // the main window
+    CDvMapPanelCtrl *mapPanel = nullptr;  // where the docked map lives
+    QWidget *noConnectionPanel = nullptr; // picture: no internet connection
+    QWidget *noDataPanel = nullptr;       // picture: no GPS data
+    QWidget *mapButton = nullptr;         // Map: undocks
+    QWidget *mapLabel = nullptr;          // the map caption
+    CDvTextCtrl *positionPanel = nullptr; // latitude and longitude
+};
 
 // The map area as the main window drives it: the one narrow way in for the
 // web map and its panels. Until a map is plugged in, the area shows its
@@ -10,17 +26,20 @@ namespace drivora {
 class IMapArea {
 public:
     virtual ~IMapArea() = default;
-    // A recording was loaded; hasGps: its GPS track holds fixes. Decides
+    // A recording was loaded; samples: its GPS track holds any. Decides
     // between the map and the no-data and no-connection panels.
-    virtual void recordingLoaded(bool hasGps) = 0;
+    virtual void recordingLoaded(bool samples) = 0;
     // The playback position moved: the map follows the car.
     virtual void updatePosition(int64_t positionMs) = 0;
+    // The Map button: the map floats in its own window.
+    virtual void undock() = 0;
 };
 
 class NoMapArea final : public IMapArea {
 public:
     void recordingLoaded(bool) override {}
     void updatePosition(int64_t) override {}
+    void undock() override {}
 };
 
 } // namespace drivora

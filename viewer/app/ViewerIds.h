@@ -58,7 +58,18 @@ enum RuntimeWindow : int {
     MapLabelPanel = 1009,
     PositionPanel = 1010,
     ListLabelPanel = 1013,
+    NoDataPanel = 1011,
+    NoConnectionPanel = 1012,
+    MapWindowPanel = 1201,
+    MapWindowCaption = 1202,
+    MapWindowPosition = 1203,
     WebMap = 2091,
+};
+
+// Pictures of the map area (PNG skin images).
+enum Picture : int {
+    PictureNoData = 148,
+    PictureNoConnection = 155,
 };
 
 // Items of the main context menu (149) and of the list's kind menu.

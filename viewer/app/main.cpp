@@ -11,6 +11,8 @@
 #include "CDrivoraViewerDlg.h"
 #include "InstanceGuard.h"
 #include "ViewerIds.h"
+#include "map/Connectivity.h"
+#include "map/WebMapArea.h"
 #include "settings/ViewerOptions.h"
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <unistd.h>
 
 using namespace drivora;
 
@@ -29,6 +32,11 @@ int main(int argc, char *argv[])
     InstanceGuard guard;
     if (!guard.take())
         return 0;
+    // The web map's engine: shared graphics contexts, and no sandbox for root
+    // (the engine refuses to start one).
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DrivoraViewer"));
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 9));
@@ -59,6 +67,9 @@ int main(int argc, char *argv[])
     }
     BuildOptionFilePath();
     CDrivoraViewerDlg window;
+    SystemConnectivity connectivity;
+    WebMapArea map(window.mapHost(), connectivity);
+    window.setMapArea(&map);
     if (parser.isSet(sizeOption)) {
         const QStringList wh = parser.value(sizeOption).split(QLatin1Char('x'));
         if (wh.size() == 2)
@@ -83,6 +94,10 @@ int main(int argc, char *argv[])
                        : view == QLatin1String("all") ? ids::ViewAllButton
                                                       : ids::ViewFrontButton);
     }
+
+    // The web engine takes a good part of a second to start: the map comes
+    // once the window has shown itself and its first picture.
+    QTimer::singleShot(0, &window, [&map] { map.start(); });
 
     if (parser.isSet(firstPictureOption)) {
         auto *poll = new QTimer(&window);
