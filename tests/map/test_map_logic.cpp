@@ -178,6 +178,13 @@ TEST(Connectivity, ForcedAnswersAndTheDefaultRoute)
     EXPECT_EQ(ForcedConnectivity(" OFFLINE\n"), false);
     EXPECT_EQ(ForcedConnectivity(""), std::nullopt);
     EXPECT_EQ(ForcedConnectivity("yes"), std::nullopt);
+    const QByteArray before = qgetenv(kNetworkOverride);
+    SystemConnectivity system;
+    for (const char *setting : {"offline", "online"}) {
+        qputenv(kNetworkOverride, setting);
+        EXPECT_EQ(system.isOnline(), setting[1] == 'n') << setting;
+    }
+    qputenv(kNetworkOverride, before);
 
     QTemporaryDir dir;
     auto write = [&dir](const char *name, const char *text) {
