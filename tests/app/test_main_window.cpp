@@ -1,6 +1,7 @@
 // The real main window, offscreen, on a small card made by the generator,
 // with a message box that records what it is told and answers.
 #include "app/CDrivoraViewerDlg.h"
+#include "app/CZoomDlg.h"
 #include "app/UiStringLibrary.h"
 #include "catalogue/AppPaths.h"
 #include "controls/CDvListCtrl.h"
@@ -187,6 +188,27 @@ TEST_F(MainWindow, KeysAndViewModes)
     EXPECT_EQ(l.frontScreen.width(), l.rearScreen.width()) << "side by side";
     QTest::keyClick(window.get(), Qt::Key_Space);
     EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+}
+
+TEST_F(MainWindow, TheZoomButtonShowsAndHidesOneMagnifier)
+{
+    CZoomDlg *zoom = window->zoomWindow();
+    ASSERT_NE(zoom, nullptr);
+    EXPECT_TRUE(zoom->isHidden());
+    EXPECT_EQ(zoom->geometry(), QRect(850, 465, 425, 330));
+    window->command(ids::Zoom);
+    EXPECT_TRUE(zoom->isVisible());
+    EXPECT_EQ(zoom->windowTitle(), QLatin1String("Zoom"));
+    zoom->close(); // its own close button only hides it
+    EXPECT_TRUE(zoom->isHidden());
+    window->command(ids::Zoom);
+    EXPECT_EQ(window->zoomWindow(), zoom) << "the same window comes back";
+    EXPECT_TRUE(zoom->isVisible());
+    window->command(ids::Zoom);
+    EXPECT_TRUE(zoom->isHidden());
+    // Without a map plugged in, the map area keeps its no-connection picture.
+    window->command(ids::Map);
+    EXPECT_FALSE(window->mapHost().noConnectionPanel->isHidden());
 }
 
 // The program itself: one copy at a time, a lock left by a killed copy

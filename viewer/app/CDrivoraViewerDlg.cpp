@@ -425,6 +425,15 @@ void CDrivoraViewerDlg::mouseReleaseEvent(QMouseEvent *)
     m_frameDrag.release();
 }
 
+void CDrivoraViewerDlg::closeEvent(QCloseEvent *event)
+{
+    // The magnifier and the floating map go with the window.
+    for (QWidget *w : findChildren<QWidget *>())
+        if (w->isWindow())
+            w->hide();
+    QWidget::closeEvent(event);
+}
+
 void CDrivoraViewerDlg::toggleMaximised()
 {
     if (isMaximized())

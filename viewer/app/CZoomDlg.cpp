@@ -30,7 +30,7 @@ void CZoomDlg::toggle()
     setVisible(m_shown);
     if (m_shown) {
         raise();
-        m_picture = magnify(QCursor::pos());
+        m_source = sourceAround(QCursor::pos());
     }
     update();
 }
@@ -50,7 +50,8 @@ void CZoomDlg::timerEvent(QTimerEvent *event)
         return;
     }
     if (m_shown && !isMinimized()) {
-        m_picture = magnify(QCursor::pos());
+        m_source = sourceAround(QCursor::pos());
+        ++m_ticks;
         repaint();
     }
 }
@@ -58,10 +59,10 @@ void CZoomDlg::timerEvent(QTimerEvent *event)
 void CZoomDlg::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    if (m_picture.isNull())
+    if (m_source.isNull())
         p.fillRect(rect(), palette().window());
     else
-        p.drawImage(0, 0, m_picture);
+        p.drawImage(rect(), m_source); // plain pixel repetition, no smoothing
 }
 
 QImage CZoomDlg::source(const QRect &rect) const
@@ -101,7 +102,7 @@ QImage CZoomDlg::ownWindows(const QRect &rect) const
     return canvas;
 }
 
-QImage CZoomDlg::magnify(QPoint pointer) const
+QImage CZoomDlg::sourceAround(QPoint pointer) const
 {
     QScreen *screen = QGuiApplication::screenAt(pointer);
     if (!screen)
@@ -118,9 +119,16 @@ QImage CZoomDlg::magnify(QPoint pointer) const
         if (!overlap.isEmpty())
             QPainter(&src).fillRect(overlap.translated(-from.topLeft()), QColor::fromRgb(kZoomOwnAreaGrey));
     }
+    return src;
+}
+
+QImage CZoomDlg::magnify(QPoint pointer) const
+{
+    const QImage src = sourceAround(pointer);
+    if (src.isNull())
+        return {};
     QImage out(size(), QImage::Format_RGB32);
-    QPainter p(&out);
-    p.drawImage(out.rect(), src); // plain pixel repetition, no smoothing
+    QPainter(&out).drawImage(out.rect(), src);
     return out;
 }
 

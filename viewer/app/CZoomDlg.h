@@ -24,6 +24,8 @@ public:
     // Copy the whole screen each tick and cut the source out of it (the old
     // way, kept to compare costs), instead of copying only the source.
     void setWholeScreenCopy(bool on) { m_wholeScreen = on; }
+    // Pictures made by the timer so far.
+    uint64_t ticks() const { return m_ticks; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -32,12 +34,15 @@ protected:
 
 private:
     QImage source(const QRect &rect) const;
+    // The source with the window's own area grey; null when there is none.
+    QImage sourceAround(QPoint pointer) const;
     QImage ownWindows(const QRect &rect) const;
 
     bool m_shown = false;
     bool m_wholeScreen = false;
+    uint64_t m_ticks = 0;
     QBasicTimer m_timer;
-    QImage m_picture;
+    QImage m_source; // the last tick's source, stretched when painted
 };
 
 } // namespace drivora

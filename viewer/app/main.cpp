@@ -7,6 +7,12 @@
 //   --size WxH, --maximized   the window's size at start (for screenshots)
 //   --view front|rear|all     the channels shown once a recording plays
 //   --exit-at-first-picture   quit as soon as the first picture is shown (start-up benchmark)
+//   --at X,Y                  the window's place at start
+//   --map-window              float the map in its own window once it is up
+//   --zoom-at X,Y             show the magnifier with the pointer at X,Y
+//   --screenshot-screen FILE  like --screenshot, of the whole screen
+// DRIVORA_NETWORK=online|offline overrides the system's answer to whether the
+// map's tiles can be reached.
 
 #include "CDrivoraViewerDlg.h"
 #include "InstanceGuard.h"
@@ -18,9 +24,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QCursor>
 #include <QScreen>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -54,7 +62,16 @@ int main(int argc, char *argv[])
                                   QStringLiteral("channels"));
     QCommandLineOption firstPictureOption(QStringLiteral("exit-at-first-picture"),
                                           QStringLiteral("Quit as soon as the first picture is shown."));
-    parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption});
+    QCommandLineOption atOption(QStringLiteral("at"), QStringLiteral("Window place at start."), QStringLiteral("X,Y"));
+    QCommandLineOption mapWindowOption(QStringLiteral("map-window"),
+                                       QStringLiteral("Float the map in its own window once it is up."));
+    QCommandLineOption zoomOption(QStringLiteral("zoom-at"),
+                                  QStringLiteral("Show the magnifier with the pointer at X,Y."), QStringLiteral("X,Y"));
+    QCommandLineOption screenShotOption(QStringLiteral("screenshot-screen"),
+                                        QStringLiteral("Save a picture of the whole screen to the file and quit."),
+                                        QStringLiteral("file"));
+    parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption, atOption,
+                       mapWindowOption, zoomOption, screenShotOption});
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
@@ -75,6 +92,12 @@ int main(int argc, char *argv[])
         if (wh.size() == 2)
             window.resize(wh[0].toInt(), wh[1].toInt());
     }
+    auto point = [](const QString &text) {
+        const QStringList xy = text.split(QLatin1Char(','));
+        return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint();
+    };
+    if (parser.isSet(atOption))
+        window.move(point(parser.value(atOption)));
     if (parser.isSet(maximizedOption)) {
         // Also where no window manager maximises for us (a bare X server).
         if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -97,7 +120,16 @@ int main(int argc, char *argv[])
 
     // The web engine takes a good part of a second to start: the map comes
     // once the window has shown itself and its first picture.
-    QTimer::singleShot(0, &window, [&map] { map.start(); });
+    const bool floatMap = parser.isSet(mapWindowOption);
+    QTimer::singleShot(0, &window, [&map, floatMap] {
+        map.start();
+        if (floatMap)
+            map.undock();
+    });
+    if (parser.isSet(zoomOption)) {
+        QCursor::setPos(point(parser.value(zoomOption)));
+        window.command(ids::Zoom);
+    }
 
     if (parser.isSet(firstPictureOption)) {
         auto *poll = new QTimer(&window);
@@ -112,11 +144,15 @@ int main(int argc, char *argv[])
         poll->start(1);
     }
 
-    if (parser.isSet(shotOption)) {
-        const QString file = parser.value(shotOption);
-        // Long enough for the first pictures and a few ticks of the timeline.
-        QTimer::singleShot(2500, &window, [&window, file] {
-            window.grab().save(file);
+    if (parser.isSet(shotOption) || parser.isSet(screenShotOption)) {
+        const bool wholeScreen = parser.isSet(screenShotOption);
+        const QString file = parser.value(wholeScreen ? screenShotOption : shotOption);
+        // Long enough for the first pictures, the map and a few ticks of the timeline.
+        QTimer::singleShot(2500, &window, [&window, file, wholeScreen] {
+            QScreen *screen = QGuiApplication::primaryScreen();
+            const QPixmap shot = wholeScreen && screen ? screen->grabWindow(0) : window.grab();
+            if (!shot.save(file))
+                std::fprintf(stderr, "DrivoraViewer: cannot save %s\n", qPrintable(file));
             window.close();
         });
     }
