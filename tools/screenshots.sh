@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Makes the pictures in docs/screenshots again: the viewer on the demo card,
+# on a virtual screen, in each state the documentation shows. The map has no
+# tiles here (no internet): it shows the car's marker on its plain ground.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BUILD_DIR:-$root/build}"
+out="$root/docs/screenshots"
+card="$root/demo-card"
+cmake --build "$build" --target DrivoraViewer map_page make-card >/dev/null
+if [ ! -f "$card/.complete" ]; then
+  rm -rf "$card"
+  "$build/bin/make-card" "$card" >/dev/null
+  touch "$card/.complete"
+fi
+mkdir -p "$out"
+export DRIVORA_AUDIO_SINK=fakeaudiosink
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+viewer="$build/bin/DrivoraViewer"
+
+window() { # name, network, arguments...
+  local name=$1 network=$2; shift 2
+  DRIVORA_NETWORK=$network QT_QPA_PLATFORM=offscreen "$viewer" "$@" --screenshot "$out/$name.png" >/dev/null 2>&1
+  echo "$out/$name.png"
+}
+screen() { # name, screen size, arguments...
+  local name=$1 size=$2; shift 2
+  DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 ${size}x24" "$viewer" "$@" --screenshot-screen "$out/$name.png" \
+    >/dev/null 2>&1
+  echo "$out/$name.png"
+}
+
+window main-window-idle online
+window main-window-playing online "$card"
+window main-window-rear online "$card" --view rear
+window main-window-both online "$card" --view all
+window main-window-1600x900 online "$card" --size 1600x900
+window map-no-connection offline "$card"
+window map-no-data online "$card/PARKING/PRK_20240315_093000_0.AVI"
+DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 1920x1080x24" "$viewer" "$card" --maximized \
+  --screenshot "$out/main-window-maximized-1920x1080.png" >/dev/null 2>&1
+echo "$out/main-window-maximized-1920x1080.png"
+screen map-floating 1400x880 "$card" --at 20,110 --map-window
+screen magnifier-over-video 1400x880 "$card" --at 20,40 --zoom-at 650,462
