@@ -75,6 +75,11 @@ public:
         while (g.put('f') && g.flush())
             ;
     }
+    // Write-protects the disk (as a card's lock switch does); false when it cannot.
+    bool setReadOnly(bool on) const
+    {
+        return ::mount("tmpfs", m_path.c_str(), "tmpfs", MS_REMOUNT | (on ? MS_RDONLY : 0), nullptr) == 0;
+    }
     // Frees the space taken by fill().
     void unfill() const
     {

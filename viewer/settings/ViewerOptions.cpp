@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "ConfigText.h"
+
 namespace drivora {
 namespace {
 
@@ -14,24 +16,6 @@ QString &optionPath()
 {
     static QString path;
     return path;
-}
-
-// Backspace, tab, CR and LF; not the space.
-QByteArray stripped(QByteArray text)
-{
-    auto strip = [](char c) { return c == '\b' || c == '\t' || c == '\r' || c == '\n'; };
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && strip(text[begin]))
-        ++begin;
-    while (end > begin && strip(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-int32_t leadingInteger(const QByteArray &text)
-{
-    // As the C library reads a number: optional blanks and sign, then digits.
-    return int32_t(std::atoi(text.constData()));
 }
 
 } // namespace
@@ -81,20 +65,20 @@ bool ReadViewerOptions(const QString &path, ViewerOptions &options)
             lineEnd = lineEnd < 0 ? data.size() : lineEnd + 1;
         }
         const qsizetype length = std::min<qsizetype>(lineEnd - at, 255);
-        const QByteArray line = stripped(data.mid(at, length));
+        const QByteArray line = StripLineEnds(data.mid(at, length));
         at += length;
 
         const qsizetype equals = line.indexOf('=');
         if (equals < 0)
             continue;
-        const QByteArray key = stripped(line.left(equals));
-        const QByteArray value = stripped(line.mid(equals + 1));
+        const QByteArray key = StripLineEnds(line.left(equals));
+        const QByteArray value = StripLineEnds(line.mid(equals + 1));
         if (key == "SAVE_DIRECTORY")
             options.saveDirectory = value.isEmpty() ? GetCaptureFolder() : QString::fromUtf8(value);
         else if (key == "PLAY_VALUE")
-            options.playValue = leadingInteger(value);
+            options.playValue = LeadingInteger(value);
         else if (key == "REAR_MIRROR")
-            options.rearMirror = leadingInteger(value) == 1;
+            options.rearMirror = LeadingInteger(value) == 1;
     }
     return true;
 }
