@@ -17,6 +17,8 @@ packages=(
   ffmpeg libyuv-dev
   # virtual display, reports
   xvfb xauth poppler-utils
+  # formatting cards
+  dosfstools
   # benchmarks
   time bc python3
 )
