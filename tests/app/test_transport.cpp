@@ -356,3 +356,53 @@ TEST(TransportController, SlidersMenusAndKeys)
     EXPECT_EQ(r.transport.state(), ITransport::Running);
     EXPECT_FALSE(r.view.playShown);
 }
+
+TEST(Transport, SettingsAroundThePlaybackAndPrintPauses)
+{
+    struct Case {
+        const char *name;
+        bool pausedBefore;
+        bool saved;
+        int channels;
+        int stateAfter;
+        bool mirrored;
+    } cases[] = {
+        {"running, saved: resumes, mirror applied", false, true, 2, ITransport::Running, true},
+        {"running, cancelled: resumes, mirror untouched", false, false, 2, ITransport::Running, false},
+        {"paused, saved: stays paused", true, true, 2, ITransport::Paused, true},
+        {"paused, cancelled: stays paused", true, false, 2, ITransport::Paused, false},
+        {"one channel: no mirror to apply", false, true, 1, ITransport::Running, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r(2);
+        r.transport.channels = c.channels;
+        r.controller.PlayRecording(0);
+        if (c.pausedBefore)
+            r.controller.pause();
+        int stateDuring = -1;
+        r.controller.aroundSettings([&] { stateDuring = r.transport.state(); return c.saved; },
+                                    [] { return std::pair<int, bool>(8, true); });
+        EXPECT_EQ(stateDuring, int(ITransport::Paused));
+        EXPECT_EQ(r.transport.state(), c.stateAfter);
+        EXPECT_EQ(r.view.playShown, c.stateAfter == ITransport::Paused);
+        EXPECT_EQ(r.transport.mirrored, c.mirrored);
+        if (c.saved && c.stateAfter == ITransport::Running) {
+            r.transport.seeks.clear();
+            r.controller.skipForward();
+            ASSERT_FALSE(r.transport.seeks.empty());
+            EXPECT_EQ(r.transport.seeks.back(), 8000) << "the new skip interval";
+        }
+    }
+
+    Rig idle(0);
+    EXPECT_FALSE(idle.controller.pauseForReport()) << "before any recording";
+    Rig r(1);
+    r.controller.PlayRecording(0);
+    EXPECT_TRUE(r.controller.pauseForReport());
+    EXPECT_EQ(r.transport.state(), int(ITransport::Paused));
+    EXPECT_TRUE(r.view.playShown);
+    EXPECT_TRUE(r.controller.pauseForReport()) << "paused: still a moment to print";
+    r.controller.ResetTransport(false);
+    EXPECT_FALSE(r.controller.pauseForReport()) << "stopped";
+}

@@ -2,6 +2,7 @@
 
 #include "MainWindowGeometry.h"
 #include "MapArea.h"
+#include "MessageBox.h"
 #include "Transport.h"
 #include "ViewerIds.h"
 #include "controls/FramelessDrag.h"
@@ -29,15 +30,6 @@ class CDvSpeedCtrl;
 class CDvTextCtrl;
 class CDvVolumeCtrl;
 class CZoomDlg;
-
-// How the window asks and tells the user: a real message box, or in tests a
-// recorder that answers.
-class IMessageBox {
-public:
-    virtual ~IMessageBox() = default;
-    virtual void inform(QWidget *owner, const QString &caption, const QString &text) = 0;
-    virtual bool askYesNo(QWidget *owner, const QString &caption, const QString &text) = 0;
-};
 
 // The viewer's main window: frameless and skinned, the recording list, both
 // channels, the G-sensor graph, the transport row, the map area.

@@ -155,6 +155,37 @@ void TransportController::pause()
     m_view.showPlayButton(true);
 }
 
+void TransportController::aroundSettings(const std::function<bool()> &dialog,
+                                         const std::function<std::pair<int, bool>()> &saved)
+{
+    const bool resume = m_transport.state() == ITransport::Running;
+    if (resume)
+        pause();
+    if (dialog()) {
+        const auto [playValue, rearMirror] = saved();
+        m_playValue = playValue;
+        m_rearMirror = rearMirror;
+        if (engineActive() && m_transport.videoCount() > 1)
+            m_transport.applyRearMirror(rearMirror);
+    }
+    if (resume && m_transport.state() == ITransport::Paused) {
+        m_transport.run();
+        m_view.showPlayButton(false);
+    }
+}
+
+bool TransportController::pauseForReport()
+{
+    const int s = m_transport.state();
+    if (s != ITransport::Running && s != ITransport::Paused)
+        return false;
+    if (s == ITransport::Running) {
+        m_transport.pause();
+        m_view.showPlayButton(true);
+    }
+    return true;
+}
+
 void TransportController::togglePlay()
 {
     const int s = m_transport.state();

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 #include <cstdint>
 
 namespace drivora {
@@ -114,6 +117,14 @@ public:
     void volumeChosen(int level); // message 2125
     void seekRequest(int64_t ms); // message 4025, timeline scroll codes 2..5
     void rowActivated(int row);   // list double-click
+    // Setting (1005): a running playback pauses while `dialog` runs (true:
+    // saved) and runs again after. After a save the skip interval and the
+    // rear mirror of `saved()` take effect, the mirror at once on a playing
+    // two-channel recording.
+    void aroundSettings(const std::function<bool()> &dialog, const std::function<std::pair<int, bool>()> &saved);
+    // Print (1004): pauses for the report; false (nothing done) while
+    // stopped or before any recording. The playback stays paused after.
+    bool pauseForReport();
 
     int viewMode() const { return m_viewMode; }
     bool muted() const { return m_muted; }

@@ -101,6 +101,39 @@ enum Message : int {
     SeekTo = 4025,        // seek request to the main window: the position in ms
 };
 
+// Controls of the settings dialog.
+enum SettingControl : int {
+    SettingSave = 1,
+    SettingCancel = 2,
+    SettingDefaults = 1027,
+    SettingDrive = 1028,
+    SettingFormat = 1029,
+    SettingParkingSelect = 1030,
+    SettingSensitivity = 1031,
+    SettingQuality = 1032,
+    SettingChannels = 1033,
+    SettingSound = 1035,
+    SettingVolume = 1036,
+    SettingCarBattery = 1037,
+    SettingPowerOff = 1038,
+    SettingCutOff = 1039,
+    SettingFolder = 1040,
+    SettingTruckBattery = 1041,
+    SettingLcdOff = 1042,
+    SettingParkingTime = 1043,
+    SettingRearMirror = 1044,
+    SettingYear = 1045,
+    SettingApplyTime = 1046,
+    SettingMonth = 1047,
+    SettingDay = 1048,
+    SettingHour = 1049,
+    SettingMinute = 1050,
+    SettingSecond = 1051,
+    SettingFolderChange = 1052,
+    SettingSkipSlider = 1053,
+    SettingSkipNumber = 1054,
+};
+
 // Timers.
 inline constexpr int kTimelineTimer = 1;
 inline constexpr int kTimelineTimerMs = 200;
@@ -114,6 +147,22 @@ inline constexpr int kAboutMenuItem = 16;
 // 103 are tooltips): the about item and the start-up failure message.
 inline constexpr const char *kProgramAboutItem = "DrivoraViewer 정보(&A)...";       // 101
 inline constexpr const char *kProgramStartupFailure = "Windows 소켓을 초기화하지 못했습니다."; // 103
+
+// The settings dialog's own texts.
+inline constexpr const char *kSettingNoDrive = "드라이브를 선택해 주십시오.";
+inline constexpr const char *kSettingErrorCaption = "오류";
+inline constexpr const char *kSettingFormatQuestion = "포맷 하시겠습니까?";
+inline constexpr const char *kSettingFolderTitle = "selec Folder";
+inline constexpr const char *kSettingCardNotWritten =
+    "메모리 카드에 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치와 연결을 확인하거나 다른 드라이브를 선택해 "
+    "주십시오.\n(%1)";
+inline constexpr const char *kSettingOptionsNotWritten = "뷰어 설정 파일을 저장하지 못했습니다.\n(%1)";
+inline constexpr const char *kFormatCaption = "포맷";
+inline constexpr const char *kFormatDone = "포맷을 마쳤습니다. 볼륨 레이블: %1";
+inline constexpr const char *kFormatFailed = "포맷하지 못했습니다.\n(%1)";
+inline constexpr const char *kFormatNotFat = "FAT 형식의 메모리 카드만 포맷할 수 있습니다.";
+inline constexpr const char *kFormatNotRemovable = "이동식 디스크가 아닌 드라이브는 포맷할 수 없습니다.";
+inline constexpr const char *kFormatSystemVolume = "시스템이나 사용자 폴더가 있는 드라이브는 포맷할 수 없습니다.";
 
 // Interface texts the main window uses by id.
 enum Text : int {
