@@ -211,6 +211,66 @@ TEST_F(MainWindow, TheZoomButtonShowsAndHidesOneMagnifier)
     EXPECT_FALSE(window->mapHost().noConnectionPanel->isHidden());
 }
 
+namespace {
+class PdfChoice : public IPrinterChoice {
+public:
+    bool choose(QPrinter &printer, QWidget *) override
+    {
+        ++asked;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        return !path.isEmpty();
+    }
+    QString path;
+    int asked = 0;
+};
+} // namespace
+
+TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
+{
+    PdfChoice choice;
+    window->setPrinterChoice(&choice);
+    window->command(ids::Print);
+    EXPECT_EQ(choice.asked, 0) << "before any recording: nothing";
+
+    window->openPaths({card()});
+    // Setting while running: paused during the dialog, running after.
+    int during = -1;
+    window->setSettingsRunner([&](CSettingDlg &) {
+        during = window->player().engine()->state();
+        return false;
+    });
+    window->command(ids::Setting);
+    EXPECT_EQ(during, int(EnginePaused));
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+    // While paused it stays paused, whether saved or cancelled.
+    window->transport().pause();
+    for (const bool saved : {true, false}) {
+        window->setSettingsRunner([saved](CSettingDlg &) { return saved; });
+        window->command(ids::Setting);
+        EXPECT_EQ(window->player().engine()->state(), EnginePaused) << saved;
+    }
+
+    // Print of the one-channel event recording: paused after, one picture.
+    window->transport().rowActivated(2);
+    ASSERT_EQ(window->player().engine()->videoCount(), 1);
+    QTemporaryDir out;
+    choice.path = out.filePath(QStringLiteral("moment.pdf"));
+    window->command(ids::Print);
+    EXPECT_EQ(choice.asked, 1);
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(QLatin1Char('|')).toStdString();
+    const testsupport::Result text =
+        testsupport::Shell("pdftotext " + testsupport::Quote(choice.path.toStdString()) + " -");
+    EXPECT_NE(text.output.find("-채널1"), std::string::npos) << text.output;
+    EXPECT_EQ(text.output.find("-채널2"), std::string::npos);
+    // Cancelled: nothing printed, still paused.
+    window->transport().play();
+    choice.path.clear();
+    window->command(ids::Print);
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+}
+
 // The program itself: one copy at a time, a lock left by a killed copy
 // taken over, and a card given on the command line playing in the window.
 TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)

@@ -17,6 +17,7 @@
 #include "settings/ViewerOptions.h"
 
 #include <QDateTime>
+#include <QFileDialog>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -123,6 +124,16 @@ CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Wind
     setFocusPolicy(Qt::StrongFocus);
     m_defaultMessages = std::make_unique<QtMessageBox>();
     m_messages = m_defaultMessages.get();
+    m_settingsServices.volumes = &m_systemVolumes;
+    m_settingsServices.formatter = &m_systemFormatter;
+    m_settingsServices.pickFolder = [](QString &folder) {
+        folder = QFileDialog::getExistingDirectory(nullptr, QString::fromUtf8(ids::kSettingFolderTitle), QString(),
+                                                   QFileDialog::ShowDirsOnly);
+        return !folder.isEmpty();
+    };
+    m_runSettings = [](CSettingDlg &dialog) { return dialog.exec() == QDialog::Accepted; };
+    m_defaultPrinterChoice = std::make_unique<PrinterDialogChoice>(GetCaptureFolder());
+    m_printerChoice = m_defaultPrinterChoice.get();
 
     WriteDecoderSettings();
     // Tooltips: black text on white.
@@ -243,6 +254,56 @@ void CDrivoraViewerDlg::createChildren()
     for (CDvTextCtrl *t : {m_mapLabel, m_positionText, m_listLabel})
         t->background = kPanelDark;
     m_zoom = new CZoomDlg(this); // hidden until the Zoom button
+}
+
+void CDrivoraViewerDlg::settings()
+{
+    m_transport->aroundSettings(
+        [this] {
+            CSettingDlg::Services services = m_settingsServices;
+            services.messages = m_messages;
+            CSettingDlg dialog(services, this);
+            return m_runSettings(dialog);
+        },
+        [] { return std::pair<int, bool>(ViewerOptions::instance().playValue, ViewerOptions::instance().rearMirror); });
+}
+
+void CDrivoraViewerDlg::report()
+{
+    if (!m_transport->pauseForReport())
+        return;
+    ReportPrinter printer;
+    if (printer.ChoosePrinter(*m_printerChoice, this) != 0)
+        return; // cancelled: stays paused
+    PlaybackEngine *engine = m_player.engine();
+    printer.channelCount = m_playerTransport->videoCount() >= 2 ? 2 : 1;
+    if (engine) {
+        engine->GrabFrame(0, printer.picture1);
+        if (printer.channelCount == 2)
+            engine->GrabFrame(1, printer.picture2);
+    }
+    if (!printer.StartDocument()) {
+        m_messages->inform(this, QString::fromUtf8(ids::kReportCaption),
+                           QString::fromUtf8(ids::kReportFailed).arg(printer.printer().outputFileName()));
+        return;
+    }
+    const uint32_t at = uint32_t(std::max<int64_t>(m_playerTransport->positionMs(), 0));
+    float lat = 0, lon = 0, x = 0, y = 0, z = 0;
+    if (GetPositionAt(at, lat, lon)) {
+        printer.latitude = lat;
+        printer.longitude = lon;
+    }
+    if (GetAccelAt(at, x, y, z)) {
+        printer.gx = x;
+        printer.gy = y;
+        printer.gz = z;
+    }
+    printer.mapWindow = m_map->mapPicture();
+    printer.PrintPage1();
+    printer.PrintPage2();
+    if (!printer.EndDocument())
+        m_messages->inform(this, QString::fromUtf8(ids::kReportCaption),
+                           QString::fromUtf8(ids::kReportFailed).arg(printer.printer().outputFileName()));
 }
 
 MapHost CDrivoraViewerDlg::mapHost() const
@@ -545,11 +606,17 @@ void CDrivoraViewerDlg::command(int id)
     case ids::Map:
         m_map->undock();
         break;
+    case ids::Setting:
+        settings();
+        break;
+    case ids::Print:
+        report();
+        break;
     case ids::Zoom:
         m_zoom->toggle();
         break;
     default:
-        break; // Save, Print and Setting come with their own parts
+        break; // Save is never shown
     }
 }
 

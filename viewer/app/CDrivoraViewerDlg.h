@@ -6,6 +6,8 @@
 #include "Transport.h"
 #include "ViewerIds.h"
 #include "controls/FramelessDrag.h"
+#include "report/ReportPrinter.h"
+#include "settings/CSettingDlg.h"
 #include "playback/PlayerFront.h"
 
 #include <QElapsedTimer>
@@ -47,6 +49,12 @@ public:
     // The parts of the map area that a map drives.
     MapHost mapHost() const;
     CZoomDlg *zoomWindow() const { return m_zoom; }
+    // What the settings dialog uses (drives, format, messages, folder
+    // picker), and how it runs (modal by default; true: saved).
+    CSettingDlg::Services &settingsServices() { return m_settingsServices; }
+    void setSettingsRunner(std::function<bool(CSettingDlg &)> run) { m_runSettings = std::move(run); }
+    // How the report's printer is chosen (the printer dialog by default).
+    void setPrinterChoice(IPrinterChoice *choice) { m_printerChoice = choice ? choice : m_defaultPrinterChoice.get(); }
 
     TransportController &transport() { return *m_transport; }
     CDvListCtrl *list() const { return m_list; }
@@ -88,6 +96,8 @@ private:
     void selectCategory(int kind, const QString &keep);
     void refreshCategoryButtons();
     void capture();
+    void settings();
+    void report();
     void toggleMaximised();
 
     PlayerFront m_player;
@@ -110,6 +120,12 @@ private:
     CDvMapPanelCtrl *m_mapPanel = nullptr;
     QWidget *m_noConnection = nullptr, *m_noData = nullptr;
     CZoomDlg *m_zoom = nullptr;
+    SystemVolumes m_systemVolumes;
+    SystemFormatter m_systemFormatter;
+    CSettingDlg::Services m_settingsServices;
+    std::function<bool(CSettingDlg &)> m_runSettings;
+    std::unique_ptr<IPrinterChoice> m_defaultPrinterChoice;
+    IPrinterChoice *m_printerChoice = nullptr;
     CDvTextCtrl *m_timeText = nullptr, *m_gText = nullptr, *m_mapLabel = nullptr, *m_positionText = nullptr,
                 *m_listLabel = nullptr;
     QTimer m_tick;

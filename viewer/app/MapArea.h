@@ -33,6 +33,8 @@ public:
     virtual void updatePosition(int64_t positionMs) = 0;
     // The Map button: the map floats in its own window.
     virtual void undock() = 0;
+    // The window whose picture a report prints as the map (none: no map).
+    virtual QWidget *mapPicture() const { return nullptr; }
 };
 
 class NoMapArea final : public IMapArea {

@@ -164,6 +164,9 @@ inline constexpr const char *kFormatNotFat = "FAT 형식의 메모리 카드만 
 inline constexpr const char *kFormatNotRemovable = "이동식 디스크가 아닌 드라이브는 포맷할 수 없습니다.";
 inline constexpr const char *kFormatSystemVolume = "시스템이나 사용자 폴더가 있는 드라이브는 포맷할 수 없습니다.";
 
+inline constexpr const char *kReportCaption = "인쇄";
+inline constexpr const char *kReportFailed = "보고서를 인쇄하지 못했습니다.\n(%1)";
+
 // Interface texts the main window uses by id.
 enum Text : int {
     TextSpeedSlider = 111,

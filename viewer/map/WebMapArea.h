@@ -29,6 +29,7 @@ public:
     void recordingLoaded(bool samples) override;
     void updatePosition(int64_t positionMs) override;
     void undock() override;
+    QWidget *mapPicture() const override { return m_view; }
     void dock();
 
     CMapViewWnd *view() const { return m_view; }

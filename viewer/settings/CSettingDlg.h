@@ -52,7 +52,7 @@ private:
     SettingsForm m_form;
     QMap<int, QWidget *> m_controls;
     QMap<int, ChoiceList *> m_lists;
-    bool m_updating = false;
+    bool m_updating = true; // until the widgets show the form
 };
 
 } // namespace drivora
