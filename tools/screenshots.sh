@@ -42,3 +42,9 @@ DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 1920x1080x24" "$viewer" "$card"
 echo "$out/main-window-maximized-1920x1080.png"
 screen map-floating 1400x880 "$card" --at 20,110 --map-window
 screen magnifier-over-video 1400x880 "$card" --at 20,40 --zoom-at 650,462
+screen settings-dialog 1400x880 "$card" --at 20,40 --settings
+# The printed report of a moment, as PDF pages.
+DRIVORA_NETWORK=online QT_QPA_PLATFORM=offscreen "$viewer" "$card" --view all --print-to "$out/report.pdf" >/dev/null 2>&1
+pdftoppm -r 60 -png "$out/report.pdf" "$out/report-page"
+rm -f "$out/report.pdf"
+echo "$out/report-page-1.png $out/report-page-2.png"

@@ -166,3 +166,13 @@ TEST(CardVolumes, FormattingADiskImageWritesTheCamerasLabel)
     EXPECT_FALSE(missing.done);
     EXPECT_FALSE(missing.detail.isEmpty());
 }
+
+TEST(CardVolumes, TheSystemsListHoldsOnlyBlockDevicesAndNoOpticalMedia)
+{
+    for (const CardVolume &v : SystemVolumes().volumes()) {
+        EXPECT_TRUE(v.device.startsWith(QLatin1String("/dev/"))) << v.device.toStdString();
+        EXPECT_FALSE(v.device.startsWith(QLatin1String("/dev/sr"))) << v.device.toStdString();
+        EXPECT_NE(v.fileSystem, QLatin1String("iso9660"));
+        EXPECT_FALSE(v.root.isEmpty());
+    }
+}

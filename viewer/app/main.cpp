@@ -11,6 +11,8 @@
 //   --map-window              float the map in its own window once it is up
 //   --zoom-at X,Y             show the magnifier with the pointer at X,Y
 //   --screenshot-screen FILE  like --screenshot, of the whole screen
+//   --settings                open the settings dialog once the window is up
+//   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit
 // DRIVORA_NETWORK=online|offline overrides the system's answer to whether the
 // map's tiles can be reached.
 
@@ -70,8 +72,13 @@ int main(int argc, char *argv[])
     QCommandLineOption screenShotOption(QStringLiteral("screenshot-screen"),
                                         QStringLiteral("Save a picture of the whole screen to the file and quit."),
                                         QStringLiteral("file"));
+    QCommandLineOption settingsOption(QStringLiteral("settings"),
+                                      QStringLiteral("Open the settings dialog once the window is up."));
+    QCommandLineOption printOption(QStringLiteral("print-to"),
+                                   QStringLiteral("Print the report of the moment 4 s in to a PDF file, and quit."),
+                                   QStringLiteral("file"));
     parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption, atOption,
-                       mapWindowOption, zoomOption, screenShotOption});
+                       mapWindowOption, zoomOption, screenShotOption, settingsOption, printOption});
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
@@ -144,6 +151,33 @@ int main(int argc, char *argv[])
         poll->start(1);
     }
 
+    if (parser.isSet(settingsOption))
+        QTimer::singleShot(300, &window, [&window] { window.command(ids::Setting); });
+
+    // The report to a file, without the printer dialog.
+    class FileChoice final : public IPrinterChoice {
+    public:
+        explicit FileChoice(QString path) : m_path(std::move(path)) {}
+        bool choose(QPrinter &printer, QWidget *) override
+        {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(m_path);
+            return true;
+        }
+
+    private:
+        QString m_path;
+    };
+    FileChoice printTo(parser.value(printOption));
+    if (parser.isSet(printOption)) {
+        window.setPrinterChoice(&printTo);
+        QTimer::singleShot(4000, &window, [&window, &printTo] {
+            window.command(ids::Print);
+            window.setPrinterChoice(nullptr);
+            window.close();
+        });
+    }
+
     if (parser.isSet(shotOption) || parser.isSet(screenShotOption)) {
         const bool wholeScreen = parser.isSet(screenShotOption);
         const QString file = parser.value(wholeScreen ? screenShotOption : shotOption);
@@ -153,6 +187,7 @@ int main(int argc, char *argv[])
             const QPixmap shot = wholeScreen && screen ? screen->grabWindow(0) : window.grab();
             if (!shot.save(file))
                 std::fprintf(stderr, "DrivoraViewer: cannot save %s\n", qPrintable(file));
+            QApplication::closeAllWindows(); // a dialog that is open too
             window.close();
         });
     }

@@ -25,12 +25,12 @@ constexpr QSize kTemplateSize{581, 651};
 
 const char *kStyle = R"(
 QDialog { background: #1e1e1e; }
-QGroupBox { color: #e6e6e6; border: 1px solid #4a4a4a; border-radius: 4px; margin-top: 9px; padding: 6px 6px 4px 6px; }
+QGroupBox { color: #e6e6e6; border: 1px solid #4a4a4a; border-radius: 4px; margin-top: 8px; padding: 4px 4px 2px 4px; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #5fc7c7; }
 QLabel { color: #d0d0d0; }
 QLabel[hint="true"] { color: #9a9a9a; }
 QCheckBox, QRadioButton { color: #e6e6e6; }
-QComboBox, QLineEdit { background: #2b2b2b; color: #f0f0f0; border: 1px solid #555; border-radius: 3px; padding: 2px 6px; min-height: 20px; }
+QComboBox, QLineEdit { background: #2b2b2b; color: #f0f0f0; border: 1px solid #555; border-radius: 3px; padding: 1px 6px; min-height: 18px; }
 QComboBox:disabled { color: #707070; background: #242424; }
 QComboBox QAbstractItemView { background: #2b2b2b; color: #f0f0f0; selection-background-color: #0f8a8a; }
 QPushButton { background: #333; color: #f0f0f0; border: 1px solid #5a5a5a; border-radius: 4px; padding: 4px 14px; min-height: 20px; }
@@ -98,9 +98,11 @@ void CSettingDlg::build()
     UiStringLibrary texts;
     texts.load();
     auto caption = [&texts](int id, const char *fallback) { return Caption(texts, id, fallback); };
-    auto group = [&](const QString &title) {
-        auto *g = new QGroupBox(title, this);
-        return g;
+    auto group = [&](const QString &title) { return new QGroupBox(title, this); };
+    // Tight layouts: the dialog keeps close to its template's size.
+    auto tight = [](QLayout *l) {
+        l->setContentsMargins(8, 4, 8, 4);
+        l->setSpacing(4);
     };
     auto label = [&](const QString &text, bool hint = false) {
         auto *l = new QLabel(text, this);
@@ -114,6 +116,7 @@ void CSettingDlg::build()
         c->setObjectName(QStringLiteral("setting%1").arg(id));
         c->setProperty("controlId", id);
         c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        c->setMinimumWidth(id >= ids::SettingYear && id <= ids::SettingSecond && id != ids::SettingApplyTime ? 56 : 120);
         m_controls.insert(id, c);
         if (ChoiceList *list = m_lists.value(id))
             c->addItems(list->entries);
@@ -300,8 +303,12 @@ void CSettingDlg::build()
     buttons->addWidget(saveButton);
     buttons->addWidget(cancel);
 
+    for (QGroupBox *g : findChildren<QGroupBox *>())
+        if (g->layout())
+            tight(g->layout());
     auto *all = new QVBoxLayout(this);
-    all->setContentsMargins(10, 10, 10, 10);
+    all->setContentsMargins(10, 8, 10, 8);
+    all->setSpacing(6);
     all->addWidget(card);
     all->addWidget(viewer);
     all->addLayout(buttons);
