@@ -5,9 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -55,7 +57,7 @@ struct Printed {
     QImage page1, page2;
 };
 
-Printed Print(const QString &pdf, int channels, double lat, double lon, QWidget *map)
+Printed Print(const QString &pdf, int channels, double lat, double lon, QWidget *map, const QString &source = {})
 {
     ReportPrinter r;
     ToFile choice(pdf);
@@ -70,7 +72,8 @@ Printed Print(const QString &pdf, int channels, double lat, double lon, QWidget 
     r.gy = 0.03125f;
     r.gz = 1.0f;
     r.mapWindow = map;
-    r.printedAt = QDateTime(QDate(2024, 3, 15), QTime(8, 15, 30));
+    r.printedAt = QDateTime(QDate(2024, 3, 15), QTime(8, 15, 30), QTimeZone(9 * 3600));
+    r.sourceFile = source;
     EXPECT_TRUE(r.StartDocument());
     r.PrintPage1();
     r.PrintPage2();
@@ -135,6 +138,31 @@ TEST(Report, OneChannelAndNoFix)
     EXPECT_GT(Share(p.page1, {0.22, 0.26, 0.56, 0.22}, Red), 0.97);
     EXPECT_GT(Share(p.page1, {0.0, 0.52, 1.0, 0.40}, White), 0.999) << "the lower half stays empty";
     EXPECT_GT(Share(p.page2, {0.15, 0.24, 0.50, 0.22}, White), 0.999) << "no map without a fix";
+}
+
+TEST(Report, APdfNamesTheRecordingByItsHash)
+{
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("REC_20240315_081500_0.AVI");
+    {
+        QFile f(recording);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 70000; ++i)
+            f.write(QByteArray::number(i * 7919));
+    }
+    const Printed p = Print(dir.filePath("evidence.pdf"), 1, 0, 0, nullptr, recording);
+    const std::string sum = testsupport::Shell("sha256sum " + testsupport::Quote(recording.toStdString())).output.substr(0, 64);
+    const std::string size = std::to_string(QFileInfo(recording).size());
+    // Printed at 08:15:30 in Seoul: 23:15:30 the day before in UTC.
+    const std::string line = "REC_20240315_081500_0.AVI · " + size + " bytes · SHA-256 " + sum +
+                             " · 2024-03-14 23:15:30 UTC · DrivoraViewer ";
+    const size_t first = p.text.find(line);
+    ASSERT_NE(first, std::string::npos) << p.text;
+    EXPECT_NE(p.text.find(line, first + 1), std::string::npos) << "on both pages";
+    EXPECT_NE(p.text.find("DrivoraViewer 0."), std::string::npos);
+    // Without a source file, or one that cannot be read: no line.
+    EXPECT_EQ(ReportPrinter::EvidenceLine(dir.filePath("missing.AVI"), QDateTime::currentDateTime()), QString());
+    EXPECT_EQ(ReportPrinter::EvidenceLine(QString(), QDateTime::currentDateTime()), QString());
 }
 
 TEST(Report, LayoutInDevicePixelsAndErrors)

@@ -282,6 +282,7 @@ void CDrivoraViewerDlg::report()
         if (printer.channelCount == 2)
             engine->GrabFrame(1, printer.picture2);
     }
+    printer.sourceFile = m_list->rowPath(m_list->currentRow());
     if (!printer.StartDocument()) {
         m_messages->inform(this, QString::fromUtf8(ids::kReportCaption),
                            QString::fromUtf8(ids::kReportFailed).arg(printer.printer().outputFileName()));

@@ -1,5 +1,6 @@
 #include "ReportPrinter.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -52,6 +53,7 @@ bool ReportPrinter::StartDocument()
         }
         return false;
     }
+    m_evidence = m_printer.outputFormat() == QPrinter::PdfFormat ? EvidenceLine(sourceFile, printedAt) : QString();
     const QRect area = m_printer.pageLayout().paintRectPixels(m_printer.resolution());
     m_width = area.width();
     m_height = area.height();
@@ -119,8 +121,7 @@ void ReportPrinter::PrintPage1()
         PrintText(20, Percent(W, 10), Percent(H, 56), QStringLiteral("-채널2"));
         PrintBitmap(picture2, Percent(W, 20), Percent(H, 60), Percent(W, 60), Percent(H, 26));
     }
-    PrintText(20, Percent(W, 5), Percent(H, 95), QString::fromLatin1(kReportHeader));
-    PrintText(20, Percent(W, 80), Percent(H, 95), QString::asprintf("Page %d of 2", 1));
+    footer(1);
 }
 
 void ReportPrinter::PrintPage2()
@@ -143,8 +144,34 @@ void ReportPrinter::PrintPage2()
     PrintText(20, Percent(W, 8), Percent(H, 53), QStringLiteral("충격 센서값"));
     PrintText(20, Percent(W, 8), Percent(H, 56),
               QStringLiteral("충격센서 : ") + QString::asprintf("X = %.08f, Y = %.08f, Z = %.08f", gx, gy, gz));
+    footer(2);
+}
+
+void ReportPrinter::footer(int page)
+{
+    const int W = m_width, H = m_height;
     PrintText(20, Percent(W, 5), Percent(H, 95), QString::fromLatin1(kReportHeader));
-    PrintText(20, Percent(W, 80), Percent(H, 95), QString::asprintf("Page %d of 2", 2));
+    PrintText(20, Percent(W, 80), Percent(H, 95), QString::asprintf("Page %d of 2", page));
+    if (!m_evidence.isEmpty())
+        PrintText(9, Percent(W, 5), Percent(H, 95) + 20 * kReportFontUnits * 13 / 10, m_evidence);
+}
+
+QString ReportPrinter::EvidenceLine(const QString &sourceFile, const QDateTime &printedAt)
+{
+    if (sourceFile.isEmpty())
+        return {};
+    QFile file(sourceFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    if (!sha.addData(&file) || file.error() != QFileDevice::NoError)
+        return {};
+    return QStringLiteral("%1 · %2 bytes · SHA-256 %3 · %4 UTC · DrivoraViewer %5")
+        .arg(QFileInfo(sourceFile).fileName())
+        .arg(file.size())
+        .arg(QString::fromLatin1(sha.result().toHex()))
+        .arg(printedAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+        .arg(QStringLiteral(DRIVORA_VERSION));
 }
 
 bool ReportPrinter::EndDocument()

@@ -77,9 +77,17 @@ public:
     double latitude = 0, longitude = 0;
     double gx = 0, gy = 0, gz = 0;
     QDateTime printedAt = QDateTime::currentDateTime();
+    // The recording shown. Printed to a PDF file, a line under the footer
+    // ties the report to it: name, size, SHA-256, the time in UTC and the
+    // viewer's version.
+    QString sourceFile;
+
+    // That line, or empty when there is no source file or it cannot be read.
+    static QString EvidenceLine(const QString &sourceFile, const QDateTime &printedAt);
 
 private:
     void header(int page);
+    void footer(int page);
 
     QPrinter m_printer{QPrinter::HighResolution};
     std::unique_ptr<QPainter> m_painter;
@@ -87,6 +95,7 @@ private:
     int m_lastError = NoError;
     bool m_firstPage = true;
     QString m_finalFile; // the file chosen, while its partial copy is written
+    QString m_evidence;  // the line under the footer of a PDF
 };
 
 } // namespace drivora
