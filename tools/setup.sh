@@ -19,6 +19,8 @@ packages=(
   xvfb xauth poppler-utils
   # formatting cards
   dosfstools
+  # checking exports with tools of others
+  gpsbabel libxml2-utils
   # benchmarks
   time bc python3
 )

@@ -271,6 +271,40 @@ TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
 }
 
+// The exports from the command line, without a window (no display needed).
+TEST_F(MainWindow, TheProgramExportsTelemetryForScripts)
+{
+    QTemporaryDir out;
+    const std::string program = testsupport::Quote(DRIVORA_VIEWER_PROGRAM);
+    const std::string env = "env -u DISPLAY QT_QPA_PLATFORM=none ";
+    const std::string gpx = out.filePath(QStringLiteral("card.gpx")).toStdString();
+    testsupport::Result r = testsupport::Shell(env + program + " --export gpx " + testsupport::Quote(card().toStdString()) +
+                                               " --output " + testsupport::Quote(gpx));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("track points from 3 recordings"), std::string::npos) << r.output;
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(gpx)).size() > 0);
+    // A folder as the output: named after the first recording.
+    r = testsupport::Shell(env + program + " --export csv " + testsupport::Quote(card().toStdString()) + " --output " +
+                           testsupport::Quote(out.path().toStdString()));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("REC_20240315_081500_0.csv"))));
+    struct Bad {
+        std::string arguments;
+        int status;
+        const char *says;
+    } bad[] = {
+        {"--export kml x --output y", 2, "usage:"},
+        {"--export gpx --output y", 2, "usage:"},
+        {"--export gpx " + testsupport::Quote(out.path().toStdString()) + " --output y.gpx", 1, "no recordings to export"},
+        {"--export gpx " + testsupport::Quote(card().toStdString()) + " --output /nonexistent/dir/y.gpx", 1, "cannot write"},
+    };
+    for (const Bad &b : bad) {
+        r = testsupport::Shell(env + program + " " + b.arguments);
+        EXPECT_EQ(r.exitCode, b.status) << b.arguments << "\n" << r.output;
+        EXPECT_NE(r.output.find(b.says), std::string::npos) << r.output;
+    }
+}
+
 // The program itself: one copy at a time, a lock left by a killed copy
 // taken over, and a card given on the command line playing in the window.
 TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)

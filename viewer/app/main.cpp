@@ -13,12 +13,18 @@
 //   --screenshot-screen FILE  like --screenshot, of the whole screen
 //   --settings                open the settings dialog once the window is up
 //   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit
+//   --export gpx|csv PATH... --output FILE
+//                             write the telemetry of the recordings (folders are searched like
+//                             a card) to one GPX or CSV file, without a window; status 0 when
+//                             written, 1 with a message on failure, 2 for a wrong command line
 // DRIVORA_NETWORK=online|offline overrides the system's answer to whether the
 // map's tiles can be reached.
 
 #include "CDrivoraViewerDlg.h"
 #include "InstanceGuard.h"
 #include "ViewerIds.h"
+#include "catalogue/RecordingCatalogue.h"
+#include "export/TelemetryExport.h"
 #include "map/Connectivity.h"
 #include "map/WebMapArea.h"
 #include "settings/ViewerOptions.h"
@@ -27,17 +33,90 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <tuple>
 #include <cstdlib>
 #include <unistd.h>
 
 using namespace drivora;
 
+namespace {
+
+// The export without a window, for scripts and fleets.
+int RunExport(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString kind, output;
+    QStringList paths;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--export") && i + 1 < args.size())
+            kind = args[++i];
+        else if (args[i] == QLatin1String("--output") && i + 1 < args.size())
+            output = args[++i];
+        else if (args[i].startsWith(QLatin1String("--"))) {
+            std::fprintf(stderr, "DrivoraViewer: unknown option %s\n", qPrintable(args[i]));
+            return 2;
+        } else
+            paths << args[i];
+    }
+    if ((kind != QLatin1String("gpx") && kind != QLatin1String("csv")) || output.isEmpty() || paths.isEmpty()) {
+        std::fprintf(stderr, "usage: DrivoraViewer --export gpx|csv PATH... --output FILE\n");
+        return 2;
+    }
+    // Folders are read like a card: every recording in them, in time order.
+    ClearCatalogue();
+    for (const QString &p : paths)
+        if (!AddRecordingPath(p))
+            std::fprintf(stderr, "DrivoraViewer: %s: no recording there\n", qPrintable(p));
+    std::vector<RecordingEntry> entries = RecordingCatalogue::instance().entries();
+    std::stable_sort(entries.begin(), entries.end(), [](const RecordingEntry &a, const RecordingEntry &b) {
+        return std::tie(a.dateText, a.timeText, a.fileName) < std::tie(b.dateText, b.timeText, b.fileName);
+    });
+    QStringList files;
+    for (const RecordingEntry &e : entries)
+        files << e.fullPath;
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "DrivoraViewer: no recordings to export\n");
+        return 1;
+    }
+    if (QFileInfo(output).isDir())
+        output = QDir(output).filePath(QFileInfo(files.first()).completeBaseName() + QLatin1Char('.') + kind);
+    const ExportResult r = ExportTelemetry(files, kind == QLatin1String("gpx") ? ExportKind::Gpx : ExportKind::Csv,
+                                           output, [](int done, int total) {
+                                               if (isatty(STDERR_FILENO)) { // progress for a person watching
+                                                   std::fprintf(stderr, "\rreading recordings: %d of %d", done, total);
+                                                   if (done == total)
+                                                       std::fputc('\n', stderr);
+                                               }
+                                               return true;
+                                           });
+    for (const QString &w : r.warnings)
+        std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(w));
+    if (!r.ok) {
+        std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(r.message));
+        return 1;
+    }
+    std::printf("%s: %d %s from %d recordings\n", qPrintable(r.written), r.points,
+                kind == QLatin1String("gpx") ? "track points" : "rows", int(files.size()));
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--export") == 0)
+            return RunExport(argc, argv);
+
     // One copy at a time: a second start ends at once, silently.
     InstanceGuard guard;
     if (!guard.take())

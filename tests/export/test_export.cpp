@@ -1,0 +1,232 @@
+// Telemetry exports on generated recordings, read back by tools nobody here
+// wrote: gpsbabel for GPX, Python's csv module for CSV.
+#include "export/TelemetryExport.h"
+#include "map/MapScript.h"
+#include "support/Files.h"
+#include "support/Process.h"
+#include "support/Recordings.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace drivora;
+
+namespace {
+
+class Exports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        testsupport::SmallRecording a;
+        a.fileName = "REC_20240315_081500_0.AVI";
+        a.seconds = 6;
+        a.coldStartFixes = 2; // the first two fixes have no position
+        ASSERT_TRUE(testsupport::MakeRecording(path(0).toStdString(), a, &s_written[0]));
+        testsupport::SmallRecording b = a;
+        b.fileName = "REC_20240315_081506_0.AVI";
+        b.startSeconds = 6;
+        b.startUtc += 6;
+        b.coldStartFixes = 0;
+        ASSERT_TRUE(testsupport::MakeRecording(path(1).toStdString(), b, &s_written[1]));
+        testsupport::SmallRecording noGps = a;
+        noGps.fileName = "PRK_20240315_093000_0.AVI";
+        noGps.gps = false;
+        ASSERT_TRUE(testsupport::MakeRecording(path(2).toStdString(), noGps, &s_written[2]));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    static QString path(int i)
+    {
+        static const char *names[] = {"REC_20240315_081500_0.AVI", "REC_20240315_081506_0.AVI",
+                                      "PRK_20240315_093000_0.AVI"};
+        return s_dir->filePath(QString::fromLatin1(names[i]));
+    }
+    static int ValidFixes(int i)
+    {
+        int n = 0;
+        for (const cardgen::TelemetryRecord &r : s_written[i])
+            n += r.text.rfind("GPRMC", 0) == 0 && r.text.find(",A,") != std::string::npos;
+        return n;
+    }
+    static QTemporaryDir *s_dir;
+    static std::vector<cardgen::TelemetryRecord> s_written[3];
+    QTemporaryDir m_out;
+};
+QTemporaryDir *Exports::s_dir = nullptr;
+std::vector<cardgen::TelemetryRecord> Exports::s_written[3];
+
+std::string Q(const QString &s)
+{
+    return testsupport::Quote(s.toStdString());
+}
+
+} // namespace
+
+TEST_F(Exports, GpxReadsBackThroughGpsbabelWithEveryFixAndTime)
+{
+    const QString gpx = m_out.filePath("trip.gpx");
+    std::vector<std::pair<int, int>> calls;
+    const ExportResult r = ExportTelemetry({path(0), path(1), path(2)}, ExportKind::Gpx, gpx, [&](int done, int total) {
+        calls.emplace_back(done, total);
+        return true;
+    });
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
+    const int expected = ValidFixes(0) + ValidFixes(1);
+    ASSERT_EQ(ValidFixes(2), 0);
+    EXPECT_EQ(r.points, expected);
+
+    EXPECT_EQ(testsupport::Shell("xmllint --noout " + Q(gpx)).exitCode, 0);
+    const testsupport::Result back = testsupport::Shell("gpsbabel -t -i gpx -f " + Q(gpx) + " -o unicsv,utc=0 -F -");
+    ASSERT_EQ(back.exitCode, 0) << back.output;
+    QStringList lines = QString::fromStdString(back.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.takeFirst().trimmed(), QStringLiteral("No,Latitude,Longitude,Date,Time"));
+    ASSERT_EQ(lines.size(), expected);
+    // The first fix of recording 0 is its third second (two cold-start fixes);
+    // recording 1 goes on where it ended, one fix a second.
+    auto utc = [](int64_t s) {
+        return QDateTime::fromSecsSinceEpoch(s, Qt::UTC).toString(QStringLiteral("yyyy/MM/dd,HH:mm:ss"));
+    };
+    const int64_t start = testsupport::SmallRecording().startUtc;
+    EXPECT_TRUE(lines.first().trimmed().endsWith(utc(start + 2))) << lines.first().toStdString();
+    EXPECT_TRUE(lines.last().trimmed().endsWith(utc(start + 11))) << lines.last().toStdString();
+    // Three segments: one a recording (the one without GPS stays empty).
+    QFile f(gpx);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count("<trkseg>"), 3);
+}
+
+TEST_F(Exports, CsvReadsBackWithPythonAndMatchesTheTelemetry)
+{
+    const QString csv = m_out.filePath("trip.csv");
+    const ExportResult r = ExportTelemetry({path(0), path(2)}, ExportKind::Csv, csv);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    // Python reads it and compares each row with the records the generator wrote.
+    QString records = m_out.filePath("records.txt");
+    {
+        QFile f(records);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i : {0, 2})
+            for (const cardgen::TelemetryRecord &rec : s_written[i]) {
+                QByteArray text = QByteArray::fromStdString(rec.text);
+                if (text.startsWith('M'))
+                    text = "M," + QByteArray::number(128 - uint8_t(text[1])) + "," +
+                           QByteArray::number(128 - uint8_t(text[2])) + "," + QByteArray::number(128 - uint8_t(text[3]));
+                f.write(QByteArray::number(i) + "\t" + QByteArray::number(rec.stampMs) + "\t" + text + "\n");
+            }
+    }
+    const char *script = R"PY(
+import csv, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')))
+names = {'0': 'REC_20240315_081500_0.AVI', '2': 'PRK_20240315_093000_0.AVI'}
+want = {}
+for line in open(sys.argv[2], encoding='latin-1'):
+    rec, stamp, text = line.rstrip('\n').split('\t', 2)
+    row = want.setdefault((names[rec], int(stamp)), {})
+    if text.startswith('M'):
+        _, x, y, z = text.split(',')
+        row['g'] = (int(x) / 32, int(y) / 32, int(z) / 32)
+    else:
+        f = text.split(',')
+        row['valid'] = f[2] == 'A'
+        if row['valid']:
+            lat = float(f[3]) / 100; d = int(lat); lat = d + (lat - d) * 100 / 60
+            lon = float(f[5]) / 100; d = int(lon); lon = d + (lon - d) * 100 / 60
+            row['pos'] = (lat if f[4] == 'N' else -lat, lon if f[6] == 'E' else -lon, float(f[7]) * 1.852)
+got = {(r['recording'], round(float(r['media_time_s']) * 1000)): r for r in rows}
+assert set(got) == set(want), (len(got), len(want))
+for key, w in want.items():
+    r = got[key]
+    if 'g' in w:
+        assert tuple(float(r[k]) for k in ('accel_x_g', 'accel_y_g', 'accel_z_g')) == w['g'], (key, r)
+    else:
+        assert r['accel_x_g'] == '', (key, r)
+    if 'valid' in w:
+        assert r['fix_valid'] == ('1' if w['valid'] else '0'), (key, r)
+        assert r['utc_time'].startswith('2024-03-1'), (key, r)
+    if 'pos' in w:
+        lat, lon, kmh = w['pos']
+        assert abs(float(r['latitude_deg']) - lat) < 1e-6 and abs(float(r['longitude_deg']) - lon) < 1e-6, (key, r)
+        assert abs(float(r['speed_km_h']) - kmh) < 0.01, (key, r)
+    else:
+        assert r['latitude_deg'] == '', (key, r)
+print(len(rows))
+)PY";
+    const QString py = m_out.filePath("check.py");
+    {
+        QFile f(py);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(script);
+    }
+    const testsupport::Result check = testsupport::Shell("python3 " + Q(py) + " " + Q(csv) + " " + Q(records));
+    EXPECT_EQ(check.exitCode, 0) << check.output;
+    EXPECT_EQ(check.output, std::to_string(r.points) + "\n");
+}
+
+TEST_F(Exports, BadCasesSayWhatHappenedAndLeaveNoHalfFile)
+{
+    // No GPS at all: GPX refuses, CSV still has the G-sensor.
+    const QString noGps = m_out.filePath("none.gpx");
+    ExportResult r = ExportTelemetry({path(2)}, ExportKind::Gpx, noGps);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("no GPS data"))) << r.message.toStdString();
+    EXPECT_FALSE(QFile::exists(noGps));
+    EXPECT_TRUE(ExportTelemetry({path(2)}, ExportKind::Csv, m_out.filePath("g.csv")).ok);
+
+    // A recording cut in the middle: what is whole is exported, and where it stopped is said.
+    const QString cut = m_out.filePath("REC_20240315_081500_0.AVI");
+    ASSERT_TRUE(QFile::copy(path(0), cut));
+    ASSERT_TRUE(QFile::resize(cut, QFileInfo(cut).size() / 2));
+    r = ExportTelemetry({cut, path(1)}, ExportKind::Gpx, m_out.filePath("cut.gpx"));
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    ASSERT_EQ(r.warnings.size(), 1);
+    EXPECT_TRUE(r.warnings[0].startsWith(QStringLiteral("REC_20240315_081500_0.AVI: the recording breaks off; exported up to 0:0")))
+        << r.warnings[0].toStdString();
+    EXPECT_GT(r.points, ValidFixes(1));
+    EXPECT_LT(r.points, ValidFixes(0) + ValidFixes(1));
+
+    // Not a recording: left out with its reason.
+    const QString junk = m_out.filePath("REC_20240315_090000_0.AVI");
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a recording");
+    }
+    r = ExportTelemetry({junk, path(1)}, ExportKind::Csv, m_out.filePath("j.csv"));
+    EXPECT_TRUE(r.ok);
+    ASSERT_EQ(r.warnings.size(), 1);
+    EXPECT_TRUE(r.warnings[0].startsWith(QStringLiteral("REC_20240315_090000_0.AVI: left out"))) << r.warnings[0].toStdString();
+
+    // Cancelled: no file.
+    r = ExportTelemetry({path(0), path(1)}, ExportKind::Csv, m_out.filePath("c.csv"), [](int done, int) { return done < 1; });
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_FALSE(QFile::exists(m_out.filePath("c.csv")));
+
+    // A full disk: a message, and the earlier file untouched.
+    testsupport::SmallDisk disk("16k");
+    if (!disk.available())
+        GTEST_SKIP() << "mounting a small disk needs root";
+    const QString full = QString::fromStdString(disk.file("trip.csv"));
+    {
+        QFile f(full);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier\n");
+    }
+    disk.fill();
+    r = ExportTelemetry({path(0), path(1)}, ExportKind::Csv, full);
+    disk.unfill();
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("cannot write"))) << r.message.toStdString();
+    QFile f(full);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("earlier\n"));
+    EXPECT_EQ(QDir(QString::fromStdString(disk.path())).entryList(QDir::Files), QStringList({"trip.csv"}));
+}
