@@ -271,6 +271,41 @@ TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
 }
 
+TEST_F(MainWindow, TheListExportsWithProgressAndSaysHowItWent)
+{
+    window->openPaths({card()});
+    QTemporaryDir out;
+    QStringList suggested;
+    QString chosen = out.filePath(QStringLiteral("all.gpx"));
+    window->setExportFileChooser([&](const QString &s) {
+        suggested << s;
+        return chosen;
+    });
+    window->exportTelemetry(ids::MenuExportGpxAll);
+    ASSERT_EQ(messages.told.size(), 1);
+    EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("내보내기: 3개 녹화에서 "))) << messages.told[0].toStdString();
+    EXPECT_TRUE(QFileInfo(chosen).size() > 0);
+    EXPECT_TRUE(suggested.value(0).endsWith(QStringLiteral("/REC_20240315_081500_0.gpx"))) << suggested.value(0).toStdString();
+
+    // The selected recording only (none selected: the one shown).
+    window->list()->clearSelection();
+    messages.told.clear();
+    chosen = out.filePath(QStringLiteral("one.csv"));
+    window->exportTelemetry(ids::MenuExportCsvSelected);
+    ASSERT_EQ(messages.told.size(), 1);
+    EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("내보내기: 1개 녹화에서 "))) << messages.told[0].toStdString();
+    // A chooser cancelled: nothing at all.
+    messages.told.clear();
+    chosen.clear();
+    window->exportTelemetry(ids::MenuExportCsvAll);
+    EXPECT_TRUE(messages.told.isEmpty());
+    // A place that cannot be written.
+    chosen = QStringLiteral("/nonexistent/folder/x.csv");
+    window->exportTelemetry(ids::MenuExportCsvAll);
+    ASSERT_EQ(messages.told.size(), 1);
+    EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("내보내기: 내보내지 못했습니다."))) << messages.told[0].toStdString();
+}
+
 // The exports from the command line, without a window (no display needed).
 TEST_F(MainWindow, TheProgramExportsTelemetryForScripts)
 {

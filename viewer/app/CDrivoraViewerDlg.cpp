@@ -7,6 +7,7 @@
 #include "catalogue/FolderPicker.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/Telemetry.h"
+#include "export/TelemetryExport.h"
 #include "controls/CDvGsensorCtrl.h"
 #include "controls/CDvListCtrl.h"
 #include "controls/CDvScreenCtrl.h"
@@ -17,6 +18,10 @@
 #include "settings/ViewerOptions.h"
 
 #include <QDateTime>
+#include <QFileInfo>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QThread>
 #include <QFileDialog>
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -28,6 +33,8 @@
 #include <QToolTip>
 #include <QUrl>
 #include <QWindow>
+
+#include <atomic>
 
 namespace drivora {
 namespace {
@@ -133,6 +140,10 @@ CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Wind
     };
     m_runSettings = [](CSettingDlg &dialog) { return dialog.exec() == QDialog::Accepted; };
     m_defaultPrinterChoice = std::make_unique<PrinterDialogChoice>(GetCaptureFolder());
+    m_chooseExportFile = [this](const QString &suggested) {
+        const QString filter = suggested.endsWith(QLatin1String(".gpx")) ? QStringLiteral("GPX (*.gpx)") : QStringLiteral("CSV (*.csv)");
+        return QFileDialog::getSaveFileName(this, QString::fromUtf8(ids::kExportCaption), suggested, filter);
+    };
     m_printerChoice = m_defaultPrinterChoice.get();
 
     WriteDecoderSettings();
@@ -237,6 +248,7 @@ void CDrivoraViewerDlg::createChildren()
     connect(m_list, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &index) { m_transport->rowActivated(index.row()); });
     connect(m_list, &CDvListCtrl::recordingsDropped, this, [this] { afterFill(true); });
+    connect(m_list, &CDvListCtrl::exportCommand, this, &CDrivoraViewerDlg::exportTelemetry);
     connect(m_list, &CDvListCtrl::kindCommand, this, [this](int id) {
         selectCategory(id - ids::MenuShowAll + KindAll, m_transport->openFileName());
     });
@@ -266,6 +278,69 @@ void CDrivoraViewerDlg::settings()
             return m_runSettings(dialog);
         },
         [] { return std::pair<int, bool>(ViewerOptions::instance().playValue, ViewerOptions::instance().rearMirror); });
+}
+
+void CDrivoraViewerDlg::exportTelemetry(int commandId)
+{
+    const bool gpx = commandId == ids::MenuExportGpxSelected || commandId == ids::MenuExportGpxAll;
+    const bool all = commandId == ids::MenuExportGpxAll || commandId == ids::MenuExportCsvAll;
+    QStringList paths;
+    if (all) {
+        for (int row = 0; row < m_list->rows()->rowCount(); ++row)
+            paths << m_list->rowPath(row);
+    } else {
+        if (m_list->selectionModel())
+            for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
+                paths << m_list->rowPath(index.row());
+        if (paths.isEmpty() && m_list->currentRow() >= 0)
+            paths << m_list->rowPath(m_list->currentRow()); // the recording shown
+    }
+    paths.removeAll(QString());
+    const QString caption = QString::fromUtf8(ids::kExportCaption);
+    if (paths.isEmpty()) {
+        m_messages->inform(this, caption, QString::fromUtf8(ids::kExportNothingSelected));
+        return;
+    }
+    const QString suggested = GetCaptureFolder() + QLatin1Char('/') + QFileInfo(paths.first()).completeBaseName() +
+                              (gpx ? QStringLiteral(".gpx") : QStringLiteral(".csv"));
+    const QString output = m_chooseExportFile(suggested);
+    if (output.isEmpty())
+        return;
+
+    // The files are read on a worker thread; the window stays live and the
+    // progress dialog can cancel.
+    QProgressDialog progress(QString::fromUtf8(ids::kExportProgress).arg(paths.size()).arg(0),
+                             QString::fromUtf8(ids::kExportCancel), 0, int(paths.size()), this);
+    progress.setWindowTitle(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setValue(0);
+    std::atomic<bool> cancel = false;
+    ExportResult result;
+    QEventLoop wait;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        result = ExportTelemetry(paths, gpx ? ExportKind::Gpx : ExportKind::Csv, output, [&](int done, int total) {
+            QMetaObject::invokeMethod(&progress, [&progress, done, total] {
+                progress.setLabelText(QString::fromUtf8(ids::kExportProgress).arg(total).arg(done));
+                progress.setValue(done);
+            }, Qt::QueuedConnection);
+            return !cancel.load();
+        });
+    }));
+    connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+    connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
+    worker->start();
+    wait.exec();
+    worker->wait();
+    progress.reset();
+    QCoreApplication::removePostedEvents(&progress);
+    if (result.cancelled)
+        return;
+    QString text = result.ok ? QString::fromUtf8(ids::kExportDone).arg(paths.size()).arg(result.points).arg(result.written)
+                             : QString::fromUtf8(ids::kExportFailed).arg(result.message);
+    for (const QString &w : result.warnings)
+        text += QLatin1Char('\n') + w;
+    m_messages->inform(this, caption, text);
 }
 
 void CDrivoraViewerDlg::report()

@@ -53,6 +53,12 @@ public:
     // picker), and how it runs (modal by default; true: saved).
     CSettingDlg::Services &settingsServices() { return m_settingsServices; }
     void setSettingsRunner(std::function<bool(CSettingDlg &)> run) { m_runSettings = std::move(run); }
+    // How an export's file is chosen (a save dialog by default): the
+    // suggested path in, the chosen one out (empty: cancelled).
+    void setExportFileChooser(std::function<QString(const QString &suggested)> choose) { m_chooseExportFile = std::move(choose); }
+    // The list menu's exports (ids::MenuExport...): reads on a worker thread
+    // while a cancellable progress dialog shows.
+    void exportTelemetry(int commandId);
     // How the report's printer is chosen (the printer dialog by default).
     void setPrinterChoice(IPrinterChoice *choice) { m_printerChoice = choice ? choice : m_defaultPrinterChoice.get(); }
 
@@ -126,6 +132,7 @@ private:
     std::function<bool(CSettingDlg &)> m_runSettings;
     std::unique_ptr<IPrinterChoice> m_defaultPrinterChoice;
     IPrinterChoice *m_printerChoice = nullptr;
+    std::function<QString(const QString &)> m_chooseExportFile;
     CDvTextCtrl *m_timeText = nullptr, *m_gText = nullptr, *m_mapLabel = nullptr, *m_positionText = nullptr,
                 *m_listLabel = nullptr;
     QTimer m_tick;

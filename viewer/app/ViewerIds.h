@@ -91,6 +91,11 @@ enum MenuCommand : int {
     MenuShowNormal = 32824,
     MenuShowEvent = 32825,
     MenuShowParking = 32826,
+    // Exports of the list's menu.
+    MenuExportGpxSelected = 32830,
+    MenuExportGpxAll = 32831,
+    MenuExportCsvSelected = 32832,
+    MenuExportCsvAll = 32833,
 };
 
 // Private messages between windows.
@@ -164,6 +169,16 @@ inline constexpr const char *kFormatNotFat = "FAT 형식의 메모리 카드만 
 inline constexpr const char *kFormatNotRemovable = "이동식 디스크가 아닌 드라이브는 포맷할 수 없습니다.";
 inline constexpr const char *kFormatSystemVolume = "시스템이나 사용자 폴더가 있는 드라이브는 포맷할 수 없습니다.";
 
+inline constexpr const char *kExportCaption = "내보내기";
+inline constexpr const char *kExportGpxSelected = "GPX로 내보내기 - 선택한 녹화...";
+inline constexpr const char *kExportGpxAll = "GPX로 내보내기 - 목록 전체...";
+inline constexpr const char *kExportCsvSelected = "CSV로 내보내기 - 선택한 녹화...";
+inline constexpr const char *kExportCsvAll = "CSV로 내보내기 - 목록 전체...";
+inline constexpr const char *kExportProgress = "녹화 %1개 중 %2개를 읽었습니다...";
+inline constexpr const char *kExportCancel = "취소";
+inline constexpr const char *kExportDone = "%1개 녹화에서 %2개 항목을 저장했습니다.\n%3";
+inline constexpr const char *kExportFailed = "내보내지 못했습니다.\n%1";
+inline constexpr const char *kExportNothingSelected = "내보낼 녹화를 선택해 주십시오.";
 inline constexpr const char *kReportCaption = "인쇄";
 inline constexpr const char *kReportFailed = "보고서를 인쇄하지 못했습니다.\n(%1)";
 

@@ -138,6 +138,16 @@ void CDvListCtrl::contextMenuEvent(QContextMenuEvent *event)
         QAction *action = menu.addAction(QString::fromUtf8(caption));
         connect(action, &QAction::triggered, this, [this, id = id] { emit kindCommand(id); });
     }
+    menu.addSeparator();
+    const std::pair<const char *, int> exports[] = {{ids::kExportGpxSelected, ids::MenuExportGpxSelected},
+                                                    {ids::kExportGpxAll, ids::MenuExportGpxAll},
+                                                    {ids::kExportCsvSelected, ids::MenuExportCsvSelected},
+                                                    {ids::kExportCsvAll, ids::MenuExportCsvAll}};
+    for (const auto &[caption, id] : exports) {
+        QAction *action = menu.addAction(QString::fromUtf8(caption));
+        action->setEnabled(m_model->rowCount() > 0);
+        connect(action, &QAction::triggered, this, [this, id = id] { emit exportCommand(id); });
+    }
     menu.exec(event->globalPos());
 }
 

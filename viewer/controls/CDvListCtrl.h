@@ -56,6 +56,7 @@ public:
 
 signals:
     void kindCommand(int commandId); // a filter chosen from the right-click menu
+    void exportCommand(int commandId); // an export chosen from the right-click menu
     void recordingsDropped();        // the owner plays row 0 and refreshes the kind buttons
 
 protected:
