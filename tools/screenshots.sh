@@ -48,3 +48,7 @@ DRIVORA_NETWORK=online QT_QPA_PLATFORM=offscreen "$viewer" "$card" --view all --
 pdftoppm -r 60 -png "$out/report.pdf" "$out/report-page"
 rm -f "$out/report.pdf"
 echo "$out/report-page-1.png $out/report-page-2.png"
+# Impacts marked on the timeline and the graph of the event recording.
+DRIVORA_NETWORK=online QT_QPA_PLATFORM=offscreen "$viewer" "$card/EVENT/EVT_20240315_081612_0.AVI" \
+  --screenshot "$out/impact-marks.png" >/dev/null 2>&1
+echo "$out/impact-marks.png"

@@ -306,6 +306,37 @@ TEST_F(MainWindow, TheListExportsWithProgressAndSaysHowItWent)
     EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("내보내기: 내보내지 못했습니다."))) << messages.told[0].toStdString();
 }
 
+TEST_F(MainWindow, ImpactsAreMarkedAndReachedByKeyAndMenu)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("EVENT"));
+    const QString path = dir.filePath(QStringLiteral("EVENT/EVT_20240315_081612_0.AVI"));
+    testsupport::SmallRecording event;
+    event.fileName = "EVT_20240315_081612_0.AVI";
+    event.seconds = 5;
+    event.impactAtSeconds = 3.0;
+    ASSERT_TRUE(testsupport::MakeRecording(path.toStdString(), event));
+    window->openPaths({path});
+    ASSERT_EQ(window->impacts().size(), 1u);
+    const uint32_t at = window->impacts()[0].stampMs;
+    EXPECT_NEAR(double(at), 3000.0, 200.0);
+    EXPECT_GT(window->impacts()[0].g, ImpactThresholdG(kDefaultSensitivity));
+    window->transport().pause();
+    window->command(ids::MenuNextImpact);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(window->player().engine()->position() / 10000 - (int64_t(at) - 1000)) < 150; }))
+        << window->player().engine()->position() / 10000;
+    // Nothing after the last one, nothing before the first: no move.
+    window->command(ids::MenuNextImpact);
+    QTest::keyClick(window.get(), Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_NEAR(double(window->player().engine()->position() / 10000), double(at) - 1000, 150);
+    // Played past it, Ctrl+Left goes back to it.
+    window->transport().play();
+    ASSERT_TRUE(WaitFor([&] { return window->player().engine()->position() / 10000 > int64_t(at) + 600; }));
+    window->transport().pause();
+    QTest::keyClick(window.get(), Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(window->player().engine()->position() / 10000 - (int64_t(at) - 1000)) < 150; }));
+}
+
 // The exports from the command line, without a window (no display needed).
 TEST_F(MainWindow, TheProgramExportsTelemetryForScripts)
 {

@@ -1,5 +1,6 @@
 #include "catalogue/Telemetry.h"
 #include "controls/CDvGsensorCtrl.h"
+#include "app/ViewerIds.h"
 #include "controls/MainMenu.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,8 @@ TEST(MainContextMenu, ItemsAndCommands)
     std::vector<int> expected;
     for (int id = 32810; id <= 32822; ++id)
         expected.push_back(id);
+    // The viewer's additions come after the designed items, behind a separator.
+    expected.insert(expected.end(), {0, ids::MenuNextImpact, ids::MenuPreviousImpact});
     EXPECT_EQ(ids, expected);
     EXPECT_EQ(captions, QStringList({QStringLiteral("밝기"), QStringLiteral("속도"), QStringLiteral("볼륨")}));
     menu.actions().at(1)->trigger();

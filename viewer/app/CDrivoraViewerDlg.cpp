@@ -503,8 +503,34 @@ bool CDrivoraViewerDlg::event(QEvent *event)
     return QWidget::event(event);
 }
 
+void CDrivoraViewerDlg::jumpToImpact(int direction)
+{
+    if (m_impacts.empty())
+        return;
+    const int64_t at = m_playerTransport->positionMs();
+    auto target = [](const Impact &i) { return std::max<int64_t>(0, int64_t(i.stampMs) - 1000); };
+    if (direction > 0) {
+        for (const Impact &i : m_impacts)
+            if (target(i) > at + 100) {
+                m_transport->seekRequest(target(i));
+                return;
+            }
+    } else {
+        for (auto it = m_impacts.rbegin(); it != m_impacts.rend(); ++it)
+            if (target(*it) < at - 500) {
+                m_transport->seekRequest(target(*it));
+                return;
+            }
+    }
+}
+
 void CDrivoraViewerDlg::keyPressEvent(QKeyEvent *event)
 {
+    if ((event->modifiers() & Qt::ControlModifier) && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        jumpToImpact(event->key() == Qt::Key_Right ? +1 : -1);
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Space:
         m_transport->togglePlay();
@@ -684,6 +710,12 @@ void CDrivoraViewerDlg::command(int id)
         break;
     case ids::Setting:
         settings();
+        break;
+    case ids::MenuNextImpact:
+        jumpToImpact(+1);
+        break;
+    case ids::MenuPreviousImpact:
+        jumpToImpact(-1);
         break;
     case ids::Print:
         report();
@@ -905,10 +937,22 @@ void CDrivoraViewerDlg::message(const QString &caption, const QString &text)
     m_messages->inform(this, caption, text);
 }
 
-void CDrivoraViewerDlg::recordingStarted(const QString &, int64_t durationMs)
+void CDrivoraViewerDlg::recordingStarted(const QString &path, int64_t durationMs)
 {
     m_graph->setPlotSpanMs(uint32_t(std::max<int64_t>(durationMs, 0)));
     DrainTelemetry(m_player.engine() ? m_player.engine()->streamParser() : nullptr);
+    // Impacts, at the threshold of the card's sensitivity; the strongest stands out.
+    m_impacts = DetectImpacts(GSensorTrack().records(), ImpactThresholdG(CardSensitivityFor(path)));
+    const int strongest = StrongestImpact(m_impacts);
+    m_timeline->marks.clear();
+    m_graph->impactsMs.clear();
+    for (const Impact &i : m_impacts) {
+        m_timeline->marks.push_back(int(i.stampMs));
+        m_graph->impactsMs.push_back(i.stampMs);
+    }
+    m_timeline->strongestMark = m_graph->strongestImpact = strongest;
+    m_graph->peakG = GSensorTrack().isEmpty() ? -1 : PeakAccelerationG(GSensorTrack().records());
+    m_timeline->update();
     m_map->recordingLoaded(!GpsTrack().isEmpty());
     m_graph->update();
     m_timeline->setRange(0, int(durationMs));

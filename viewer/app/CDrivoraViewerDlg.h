@@ -2,6 +2,7 @@
 
 #include "MainWindowGeometry.h"
 #include "MapArea.h"
+#include "catalogue/Impacts.h"
 #include "MessageBox.h"
 #include "Transport.h"
 #include "ViewerIds.h"
@@ -63,6 +64,10 @@ public:
     void setPrinterChoice(IPrinterChoice *choice) { m_printerChoice = choice ? choice : m_defaultPrinterChoice.get(); }
 
     TransportController &transport() { return *m_transport; }
+    // The open recording's impacts, in time order.
+    const std::vector<Impact> &impacts() const { return m_impacts; }
+    // Seeks to a second before the next (+1) or previous (-1) impact.
+    void jumpToImpact(int direction);
     CDvListCtrl *list() const { return m_list; }
     PlayerFront &player() { return m_player; }
     CDvButtonCtrl *button(int id) const { return m_buttons.value(id); }
@@ -126,6 +131,7 @@ private:
     CDvMapPanelCtrl *m_mapPanel = nullptr;
     QWidget *m_noConnection = nullptr, *m_noData = nullptr;
     CZoomDlg *m_zoom = nullptr;
+    std::vector<Impact> m_impacts;
     SystemVolumes m_systemVolumes;
     SystemFormatter m_systemFormatter;
     CSettingDlg::Services m_settingsServices;

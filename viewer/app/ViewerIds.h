@@ -96,6 +96,9 @@ enum MenuCommand : int {
     MenuExportGpxAll = 32831,
     MenuExportCsvSelected = 32832,
     MenuExportCsvAll = 32833,
+    // Impacts (main context menu; Ctrl+Right and Ctrl+Left).
+    MenuNextImpact = 32834,
+    MenuPreviousImpact = 32835,
 };
 
 // Private messages between windows.

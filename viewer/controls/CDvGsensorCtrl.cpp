@@ -49,6 +49,20 @@ QImage CDvGsensorCtrl::render(QSize size) const
     p.drawText(plot.left - 10, plot.centreY - 5 + ascent, QStringLiteral("0"));
     p.drawText(plot.left - 14, plot.bottom - 5 + ascent, QStringLiteral("-2"));
 
+    if (peakG >= 0) {
+        p.setPen(QColor(200, 200, 200));
+        const QString peak = QStringLiteral("최대 %1 g").arg(peakG, 0, 'f', 2);
+        p.drawText(plot.right - p.fontMetrics().horizontalAdvance(peak) - 4, plot.top + ascent, peak);
+    }
+    for (size_t i = 0; i < impactsMs.size(); ++i) {
+        if (impactsMs[i] > m_span)
+            continue;
+        const int x = GsensorPoint(plot, impactsMs[i], 0, m_span).x();
+        const bool strongest = int(i) == strongestImpact;
+        p.setPen(QPen(strongest ? QColor(255, 60, 60) : QColor(255, 60, 60, 150), strongest ? 2 : 1, Qt::DashLine));
+        p.drawLine(x, plot.top, x, plot.bottom);
+    }
+
     const auto &samples = GSensorTrack().records();
     if (samples.empty())
         return image;

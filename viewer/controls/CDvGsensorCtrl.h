@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <vector>
 
 namespace drivora {
 
@@ -19,6 +20,11 @@ public:
     int bandOffset = 25;
 
     void setPlotSpanMs(uint32_t span);
+    // The recording's largest acceleration, shown in the corner (< 0: none).
+    double peakG = -1;
+    // Impacts, drawn as marks along the top: media times and the strongest (-1: none).
+    std::vector<uint32_t> impactsMs;
+    int strongestImpact = -1;
     uint32_t plotSpanMs() const { return m_span; }
 
     // Draws the whole control into an image of the given size.

@@ -27,6 +27,9 @@ void FillMainContextMenu(QMenu &menu, const std::function<void(int)> &command)
     add(*volume, ids::MenuVolumeUp, "볼륨 업");
     add(*volume, ids::MenuVolumeDown, "볼륨 다운");
     add(*volume, ids::MenuMute, "음소거/복원");
+    menu.addSeparator();
+    add(menu, ids::MenuNextImpact, "다음 충격 지점\tCtrl+→");
+    add(menu, ids::MenuPreviousImpact, "이전 충격 지점\tCtrl+←");
 }
 
 } // namespace drivora

@@ -148,6 +148,18 @@ void CDvSliderCtrl::paintEvent(QPaintEvent *)
             }
         }
         p.drawImage(margin, 10, a);
+        // Impact marks: small red wedges above the channel.
+        p.setRenderHint(QPainter::Antialiasing);
+        for (size_t i = 0; i < marks.size(); ++i) {
+            const int x = margin + TimelineStripWidth(marks[i], maximum(), w);
+            const bool strongest = int(i) == strongestMark;
+            const int half = strongest ? 5 : 3;
+            const QPolygon wedge({QPoint(x - half, 1), QPoint(x + half, 1), QPoint(x, 2 + 2 * half)});
+            p.setPen(Qt::NoPen);
+            p.setBrush(strongest ? QColor(255, 70, 50) : QColor(230, 120, 60));
+            p.drawPolygon(wedge);
+        }
+        p.setRenderHint(QPainter::Antialiasing, false);
     }
     QStyleOptionSlider option;
     initStyleOption(&option);

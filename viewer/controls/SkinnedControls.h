@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QPointer>
 #include <QSlider>
+
+#include <vector>
 #include <QWidget>
 
 #include <cstdint>
@@ -60,6 +62,10 @@ public:
     int channelImage = 1034, thumbImage = 1036, fillImage = 1055;
     QColor background = QColor(10, 10, 10);
     int margin = 15;
+    // Marks above the channel (impacts): values on the slider's scale, and
+    // the one drawn strongest (-1: none).
+    std::vector<int> marks;
+    int strongestMark = -1;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

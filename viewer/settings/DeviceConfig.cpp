@@ -72,6 +72,8 @@ QList<QByteArray> Lines(const QByteArray &data)
 
 bool ReadSmallFile(const QString &path, QByteArray &data)
 {
+    if (path.isEmpty())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
