@@ -109,6 +109,30 @@ TEST(MapScript, MarkerMovesFollowTheTrack)
     }
 }
 
+TEST(MapScript, TheRouteTravelsAsOneArgument)
+{
+    TelemetryTrack<CGPSData> a, b, none;
+    auto fix = [](uint32_t ms, int valid, double lat, double lon, double kmh) {
+        CGPSData d;
+        d.stampMs = ms;
+        d.valid = valid;
+        d.latitude = lat;
+        d.longitude = lon;
+        d.speedKmh = kmh;
+        return d;
+    };
+    a.append(fix(0, 0, 0, 0, 0));
+    a.append(fix(1000, 1, 3733.9921, 12658.6781, 43.24));
+    b.append(fix(0, 1, -3351.8123, -15112.4567, 0));
+    const QString script = RouteScript({&a, &b});
+    EXPECT_EQ(script.toStdString(), "javascript:showRoute(37.566535/126.977968/43.2|-33.863538/-151.207612/0.0)");
+    const PageCall call = ParsePageScript(script);
+    EXPECT_EQ(call.function, QStringLiteral("showRoute"));
+    EXPECT_EQ(call.arguments.size(), 1) << "no delimiter inside the route";
+    EXPECT_EQ(RouteScript({&none}), QStringLiteral("javascript:clearRoute()"));
+    EXPECT_EQ(RouteScript({}), QStringLiteral("javascript:clearRoute()"));
+}
+
 TEST(MapWindowGeometry, LayoutZonesAndDragsWithTheirStops)
 {
     const MapWindowLayout l = ComputeMapWindowLayout({300, 300});

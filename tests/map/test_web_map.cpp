@@ -170,6 +170,22 @@ TEST_F(WebMap, ScriptTextsCallOnlyTheNamedFunctionWithTheirTokens)
     EXPECT_EQ(Evaluate(view.get(), QStringLiteral("typeof window.pwned")).toString(), QLatin1String("undefined"));
 }
 
+TEST_F(WebMap, TheRouteIsDrawnFromTheValidFixesAndCleared)
+{
+    GpsTrack().append(Fix(0, 0, 0, 0));
+    for (uint32_t i = 1; i <= 5; ++i)
+        GpsTrack().append(Fix(i * 1000, 1, 3733.9921 + i * 0.05, 12658.6781 + i * 0.05));
+    view->ShowRoute({&GpsTrack()});
+    EXPECT_TRUE(WaitFor([&] { return CallAndWait(view.get(), QStringLiteral("javascript:routePoints()")) == QLatin1String("5"); }));
+    // The whole route is in sight.
+    EXPECT_TRUE(Evaluate(view.get(), QStringLiteral("map.getBounds().contains([37.566535 + 0.0008, 126.977968 + 0.0008])"
+                                                    " && map.getBounds().contains([37.566535 + 0.0042, 126.977968 + 0.0042])"))
+                    .toBool());
+    GpsTrack().clear();
+    view->ShowRoute({&GpsTrack()});
+    EXPECT_TRUE(WaitFor([&] { return CallAndWait(view.get(), QStringLiteral("javascript:routePoints()")) == QLatin1String("0"); }));
+}
+
 TEST_F(WebMap, MovesWaitForThePageThatIsStillLoading)
 {
     GpsTrack().append(Fix(0, 1, 3733.9921, 12658.6781));

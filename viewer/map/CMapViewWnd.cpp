@@ -25,11 +25,14 @@ CMapViewWnd::CMapViewWnd(QWidget *parent) : QWebEngineView(parent)
         m_loading = false;
         m_ready = ok;
         if (ok) {
+            if (!m_waitingRoute.isEmpty())
+                CallPageScript(m_waitingRoute);
             if (!m_waitingMove.isEmpty())
                 CallPageScript(m_waitingMove);
             if (m_waitingCenter)
                 CenterMap();
         }
+        m_waitingRoute.clear();
         m_waitingMove.clear();
         m_waitingCenter = false;
         emit pageReady(ok);
@@ -58,6 +61,11 @@ void CMapViewWnd::UpdateMapPosition(uint32_t positionMs)
         CallPageScript(*script);
 }
 
+void CMapViewWnd::ShowRoute(const std::vector<const TelemetryTrack<CGPSData> *> &tracks)
+{
+    CallPageScript(RouteScript(tracks));
+}
+
 void CMapViewWnd::CenterMap()
 {
     CallPageScript(QString::fromLatin1(kCenterScript));
@@ -68,7 +76,9 @@ void CMapViewWnd::CallPageScript(const QString &script, std::function<void(const
     const PageCall call = ParsePageScript(script);
     const QString source = PageCallSource(call);
     if (source.isEmpty() || !m_ready) {
-        if (m_loading && call.function == QLatin1String("positionChange"))
+        if (m_loading && (call.function == QLatin1String("showRoute") || call.function == QLatin1String("clearRoute")))
+            m_waitingRoute = script;
+        else if (m_loading && call.function == QLatin1String("positionChange"))
             m_waitingMove = script;
         else if (m_loading && call.function == QLatin1String("toCenter"))
             m_waitingCenter = true;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QString>
+
+#include "catalogue/Telemetry.h"
 #include <QWebEngineView>
 
 #include <cstdint>
@@ -27,6 +29,8 @@ public:
     // Moves the marker to the GPS fix of a playback position.
     void UpdateMapPosition(uint32_t positionMs);
     void CenterMap();
+    // Draws the route of one or more tracks (a trip), coloured by speed.
+    void ShowRoute(const std::vector<const TelemetryTrack<CGPSData> *> &tracks);
     // Runs a script text ("javascript:name(args)") as a call of the page's
     // global function; `done` gets its result, or an empty text. Until the
     // page has loaded, the last marker move and a centring wait for it;
@@ -47,6 +51,7 @@ private:
 
     bool m_loading = false;
     bool m_ready = false;
+    QString m_waitingRoute;  // the last route drawn while loading
     QString m_waitingMove;   // the last marker move made while loading
     bool m_waitingCenter = false;
     uint64_t m_sent = 0;

@@ -86,4 +86,20 @@ std::optional<QString> MarkerScriptAt(const TelemetryTrack<CGPSData> &track, uin
                              NmeaToDegrees(fix->longitude));
 }
 
+QString RouteScript(const std::vector<const TelemetryTrack<CGPSData> *> &tracks)
+{
+    QString points;
+    for (const TelemetryTrack<CGPSData> *track : tracks)
+        for (const CGPSData &f : track->records()) {
+            if (!f.valid)
+                continue;
+            if (!points.isEmpty())
+                points += QLatin1Char('|');
+            points += QString::asprintf("%.6f/%.6f/%.1f", NmeaToDegrees(f.latitude), NmeaToDegrees(f.longitude),
+                                        f.speedKmh);
+        }
+    return points.isEmpty() ? QStringLiteral("javascript:clearRoute()")
+                            : QStringLiteral("javascript:showRoute(") + points + QLatin1Char(')');
+}
+
 } // namespace drivora

@@ -46,4 +46,9 @@ std::optional<QString> MarkerScriptAt(const TelemetryTrack<CGPSData> &track, uin
 
 inline constexpr const char *kCenterScript = "javascript:toCenter()";
 
+// The script that draws the track's route: its valid fixes as one text
+// "lat/lon/kmh|..." (nothing in it is a delimiter of the call); clears the
+// route when there is no valid fix.
+QString RouteScript(const std::vector<const TelemetryTrack<CGPSData> *> &tracks);
+
 } // namespace drivora

@@ -25,7 +25,7 @@ void WebMapArea::start()
     m_view = new CMapViewWnd(m_host.mapPanel);
     m_rules.start();
     if (m_loadBeforeStart)
-        m_rules.recordingLoaded(*std::exchange(m_loadBeforeStart, std::nullopt));
+        recordingLoaded(*std::exchange(m_loadBeforeStart, std::nullopt));
 }
 
 void WebMapArea::recordingLoaded(bool samples)
@@ -35,6 +35,7 @@ void WebMapArea::recordingLoaded(bool samples)
         return;
     }
     m_rules.recordingLoaded(samples);
+    m_view->ShowRoute({&GpsTrack()});
 }
 
 void WebMapArea::updatePosition(int64_t positionMs)
