@@ -337,6 +337,47 @@ TEST_F(MainWindow, ImpactsAreMarkedAndReachedByKeyAndMenu)
     EXPECT_TRUE(WaitFor([&] { return std::abs(window->player().engine()->position() / 10000 - (int64_t(at) - 1000)) < 150; }));
 }
 
+TEST_F(MainWindow, TheTripViewSpansRecordingsThatFollowOn)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("DRIVE"));
+    struct Made {
+        const char *name;
+        int start;
+    } made[] = {{"REC_20240315_081500_0.AVI", 0}, {"REC_20240315_081503_0.AVI", 3}, {"REC_20240315_081520_0.AVI", 20}};
+    for (const Made &m : made) {
+        testsupport::SmallRecording r;
+        r.fileName = m.name;
+        r.seconds = 3;
+        r.startSeconds = m.start;
+        r.startUtc += m.start;
+        if (m.start == 3)
+            r.gps = false; // a recording without GPS in the middle keeps the trip whole
+        ASSERT_TRUE(testsupport::MakeRecording(dir.filePath(QStringLiteral("DRIVE/") + QLatin1String(m.name)).toStdString(), r));
+    }
+    window->openPaths({dir.path()});
+    EXPECT_EQ(window->currentTrip(), (Trip{0, 1}));
+    window->transport().rowActivated(1);
+    EXPECT_EQ(window->currentTrip(), (Trip{0, 1}));
+    window->transport().pause();
+    window->command(ids::MenuTripView);
+    ASSERT_TRUE(window->tripView());
+    // The time panel: within the trip of two 3-second recordings.
+    auto panel = [&] {
+        for (CDvTextCtrl *t : window->findChildren<CDvTextCtrl *>())
+            if (t->textKind == 1)
+                return t;
+        return static_cast<CDvTextCtrl *>(nullptr);
+    };
+    ASSERT_NE(panel(), nullptr);
+    EXPECT_TRUE(WaitFor([&] { return panel()->durationMs >= 5900 && panel()->durationMs <= 6100; })) << panel()->durationMs;
+    EXPECT_GE(panel()->positionMs, 3000) << "the second recording starts 3 s into the trip";
+    window->transport().rowActivated(2);
+    EXPECT_EQ(window->currentTrip(), (Trip{2, 2}));
+    window->command(ids::MenuTripView);
+    EXPECT_FALSE(window->tripView());
+}
+
 // The exports from the command line, without a window (no display needed).
 TEST_F(MainWindow, TheProgramExportsTelemetryForScripts)
 {

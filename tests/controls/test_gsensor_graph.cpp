@@ -80,7 +80,7 @@ TEST(MainContextMenu, ItemsAndCommands)
     for (int id = 32810; id <= 32822; ++id)
         expected.push_back(id);
     // The viewer's additions come after the designed items, behind a separator.
-    expected.insert(expected.end(), {0, ids::MenuNextImpact, ids::MenuPreviousImpact});
+    expected.insert(expected.end(), {0, ids::MenuNextImpact, ids::MenuPreviousImpact, ids::MenuTripView});
     EXPECT_EQ(ids, expected);
     EXPECT_EQ(captions, QStringList({QStringLiteral("밝기"), QStringLiteral("속도"), QStringLiteral("볼륨")}));
     menu.actions().at(1)->trigger();

@@ -100,7 +100,8 @@ int main(int argc, char **argv)
         }
         plan.stretch.motion = item.motion;
         plan.stretch.startSeconds = item.driveSeconds;
-        plan.stretch.seconds = small ? 4 : 20;
+        // The first two recordings follow on each other (one trip): 30 s each.
+        plan.stretch.seconds = small ? 4 : (item.driveSeconds < 60 && item.motion == Motion::Driving ? 30 : 20);
         plan.stretch.startUtc = utcOfName(item.name);
         plan.stretch.impactAtSeconds = small && item.impact >= 0 ? 2.0 : item.impact;
         plan.stretch.knockAtSeconds = small && item.knock >= 0 ? 2.0 : item.knock;

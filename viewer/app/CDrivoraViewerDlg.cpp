@@ -8,6 +8,8 @@
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/Telemetry.h"
 #include "export/TelemetryExport.h"
+
+#include <map>
 #include "controls/CDvGsensorCtrl.h"
 #include "controls/CDvListCtrl.h"
 #include "controls/CDvScreenCtrl.h"
@@ -503,6 +505,69 @@ bool CDrivoraViewerDlg::event(QEvent *event)
     return QWidget::event(event);
 }
 
+void CDrivoraViewerDlg::findTrip(const QString &path)
+{
+    // The trip around the open recording: its neighbours in the list that
+    // follow on in time (durations from their telemetry, read only as far
+    // as the trip goes).
+    m_trip = {-1, -1};
+    m_tripTracks.clear();
+    const int rows = m_list->rows()->rowCount();
+    int row = -1;
+    for (int r = 0; r < rows && row < 0; ++r)
+        if (m_list->rowPath(r) == path)
+            row = r;
+    if (row < 0)
+        return;
+    std::map<int, RecordingTelemetry> read;
+    auto span = [&](int r) {
+        CalendarTime t;
+        ParseNameStartTime(m_list->rowFileName(r), t);
+        const QDateTime start(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), Qt::UTC);
+        RecordingTelemetry &tel = read[r];
+        if (tel.path.isEmpty())
+            ReadRecordingTelemetry(m_list->rowPath(r), tel, nullptr);
+        uint32_t last = 0;
+        for (const CGSensorData &g : tel.samples)
+            last = std::max(last, g.stampMs);
+        for (const CGPSData &f : tel.fixes)
+            last = std::max(last, f.stampMs);
+        return RecordingSpan{start.toSecsSinceEpoch(), (tel.samples.empty() && tel.fixes.empty()) ? 0 : int64_t(last) + 100};
+    };
+    auto follows = [&](int a, int b) { return GroupTrips({span(a), span(b)}).size() == 1; };
+    int first = row, last = row;
+    while (first > 0 && follows(first - 1, first))
+        --first;
+    while (last + 1 < rows && follows(last, last + 1))
+        ++last;
+    m_trip = {first, last};
+    std::vector<RecordingSpan> spans;
+    for (int r = first; r <= last; ++r) {
+        spans.push_back(span(r));
+        TelemetryTrack<CGPSData> track;
+        for (const CGPSData &f : read[r].fixes)
+            track.append(f);
+        m_tripTracks.push_back(std::move(track));
+    }
+    m_tripOffsetMs = TripOffsetMs(spans, {0, last - first}, row - first);
+    m_tripLengthMs = TripLengthMs(spans, {0, last - first});
+    if (m_tripView)
+        setTripView(true);
+}
+
+void CDrivoraViewerDlg::setTripView(bool on)
+{
+    m_tripView = on;
+    std::vector<const TelemetryTrack<CGPSData> *> tracks;
+    if (on && m_trip.last > m_trip.first)
+        for (const TelemetryTrack<CGPSData> &t : m_tripTracks)
+            tracks.push_back(&t);
+    else
+        tracks.push_back(&GpsTrack());
+    m_map->showRoute(tracks);
+    m_transport->UpdateTimeline();
+}
+
 void CDrivoraViewerDlg::jumpToImpact(int direction)
 {
     if (m_impacts.empty())
@@ -559,7 +624,7 @@ void CDrivoraViewerDlg::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::RightButton) {
         if (event->position().x() < m_layout.listArea.left) {
             QMenu menu(this);
-            FillMainContextMenu(menu, [this](int id) { command(id); });
+            FillMainContextMenu(menu, [this](int id) { command(id); }, m_tripView);
             // Where a desktop has no system menu on a frameless window, the
             // about item lives here.
             menu.addSeparator();
@@ -710,6 +775,9 @@ void CDrivoraViewerDlg::command(int id)
         break;
     case ids::Setting:
         settings();
+        break;
+    case ids::MenuTripView:
+        setTripView(!m_tripView);
         break;
     case ids::MenuNextImpact:
         jumpToImpact(+1);
@@ -893,8 +961,9 @@ void CDrivoraViewerDlg::setTimeline(int64_t rangeMs, int64_t positionMs)
 
 void CDrivoraViewerDlg::setTimePanel(int64_t durationMs, int64_t positionMs, float rate)
 {
-    m_timeText->durationMs = durationMs;
-    m_timeText->positionMs = positionMs;
+    const bool trip = m_tripView && m_trip.last > m_trip.first;
+    m_timeText->durationMs = trip ? m_tripLengthMs : durationMs;
+    m_timeText->positionMs = trip ? m_tripOffsetMs + positionMs : positionMs;
     m_timeText->rate = rate;
     m_timeText->update();
 }
@@ -954,6 +1023,7 @@ void CDrivoraViewerDlg::recordingStarted(const QString &path, int64_t durationMs
     m_graph->peakG = GSensorTrack().isEmpty() ? -1 : PeakAccelerationG(GSensorTrack().records());
     m_timeline->update();
     m_map->recordingLoaded(!GpsTrack().isEmpty());
+    findTrip(path);
     m_graph->update();
     m_timeline->setRange(0, int(durationMs));
 }

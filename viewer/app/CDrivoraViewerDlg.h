@@ -3,6 +3,7 @@
 #include "MainWindowGeometry.h"
 #include "MapArea.h"
 #include "catalogue/Impacts.h"
+#include "catalogue/Trips.h"
 #include "MessageBox.h"
 #include "Transport.h"
 #include "ViewerIds.h"
@@ -68,6 +69,12 @@ public:
     const std::vector<Impact> &impacts() const { return m_impacts; }
     // Seeks to a second before the next (+1) or previous (-1) impact.
     void jumpToImpact(int direction);
+    // The trip view: the map shows the whole trip's route and the time
+    // panel the position within the trip.
+    void setTripView(bool on);
+    bool tripView() const { return m_tripView; }
+    // The open recording's trip: its rows in the list (first, last).
+    Trip currentTrip() const { return m_trip; }
     CDvListCtrl *list() const { return m_list; }
     PlayerFront &player() { return m_player; }
     CDvButtonCtrl *button(int id) const { return m_buttons.value(id); }
@@ -132,6 +139,11 @@ private:
     QWidget *m_noConnection = nullptr, *m_noData = nullptr;
     CZoomDlg *m_zoom = nullptr;
     std::vector<Impact> m_impacts;
+    bool m_tripView = false;
+    Trip m_trip{-1, -1};
+    int64_t m_tripOffsetMs = 0, m_tripLengthMs = 0;
+    std::vector<TelemetryTrack<CGPSData>> m_tripTracks;
+    void findTrip(const QString &path);
     SystemVolumes m_systemVolumes;
     SystemFormatter m_systemFormatter;
     CSettingDlg::Services m_settingsServices;

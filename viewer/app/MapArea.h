@@ -1,6 +1,9 @@
 #pragma once
 
+#include "catalogue/Telemetry.h"
+
 #include <cstdint>
+#include <vector>
 
 class QWidget;
 
@@ -35,6 +38,9 @@ public:
     virtual void undock() = 0;
     // The window whose picture a report prints as the map (none: no map).
     virtual QWidget *mapPicture() const { return nullptr; }
+    // Draws the route of these tracks (the recording's own after each load;
+    // a whole trip's when asked).
+    virtual void showRoute(const std::vector<const TelemetryTrack<CGPSData> *> &) {}
 };
 
 class NoMapArea final : public IMapArea {

@@ -99,6 +99,7 @@ enum MenuCommand : int {
     // Impacts (main context menu; Ctrl+Right and Ctrl+Left).
     MenuNextImpact = 32834,
     MenuPreviousImpact = 32835,
+    MenuTripView = 32836, // the whole trip: its route on the map, the time within it
 };
 
 // Private messages between windows.

@@ -4,7 +4,7 @@
 
 namespace drivora {
 
-void FillMainContextMenu(QMenu &menu, const std::function<void(int)> &command)
+void FillMainContextMenu(QMenu &menu, const std::function<void(int)> &command, bool tripView)
 {
     auto add = [&command](QMenu &to, int id, const char *caption) {
         QAction *action = to.addAction(QString::fromUtf8(caption));
@@ -30,6 +30,9 @@ void FillMainContextMenu(QMenu &menu, const std::function<void(int)> &command)
     menu.addSeparator();
     add(menu, ids::MenuNextImpact, "다음 충격 지점\tCtrl+→");
     add(menu, ids::MenuPreviousImpact, "이전 충격 지점\tCtrl+←");
+    add(menu, ids::MenuTripView, "트립 전체 보기 (경로와 시간)");
+    menu.actions().constLast()->setCheckable(true);
+    menu.actions().constLast()->setChecked(tripView);
 }
 
 } // namespace drivora

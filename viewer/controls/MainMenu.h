@@ -9,6 +9,8 @@ namespace drivora {
 // The main context menu (open, play/pause, previous, next and the
 // brightness, speed and volume sub-menus); each item carries its command id
 // (32810-32822) as its data and calls `command` with it.
-void FillMainContextMenu(QMenu &menu, const std::function<void(int)> &command);
+// After them, the viewer's own: next and previous impact, and the trip view
+// (checked when `tripView` is on).
+void FillMainContextMenu(QMenu &menu, const std::function<void(int)> &command, bool tripView = false);
 
 } // namespace drivora

@@ -38,6 +38,12 @@ void WebMapArea::recordingLoaded(bool samples)
     m_view->ShowRoute({&GpsTrack()});
 }
 
+void WebMapArea::showRoute(const std::vector<const TelemetryTrack<CGPSData> *> &tracks)
+{
+    if (m_view)
+        m_view->ShowRoute(tracks);
+}
+
 void WebMapArea::updatePosition(int64_t positionMs)
 {
     const uint32_t ms = uint32_t(std::max<int64_t>(positionMs, 0));

@@ -30,6 +30,7 @@ public:
     void updatePosition(int64_t positionMs) override;
     void undock() override;
     QWidget *mapPicture() const override { return m_view; }
+    void showRoute(const std::vector<const TelemetryTrack<CGPSData> *> &tracks) override;
     void dock();
 
     CMapViewWnd *view() const { return m_view; }
