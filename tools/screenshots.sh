@@ -52,3 +52,7 @@ echo "$out/report-page-1.png $out/report-page-2.png"
 DRIVORA_NETWORK=online QT_QPA_PLATFORM=offscreen "$viewer" "$card/EVENT/EVT_20240315_081612_0.AVI" \
   --screenshot "$out/impact-marks.png" >/dev/null 2>&1
 echo "$out/impact-marks.png"
+# The whole trip's route (the first two recordings follow on each other).
+DRIVORA_NETWORK=online QT_QPA_PLATFORM=offscreen "$viewer" "$card" --trip-view \
+  --screenshot "$out/map-trip-route.png" >/dev/null 2>&1
+echo "$out/map-trip-route.png"

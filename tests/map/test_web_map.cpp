@@ -181,6 +181,12 @@ TEST_F(WebMap, TheRouteIsDrawnFromTheValidFixesAndCleared)
     EXPECT_TRUE(Evaluate(view.get(), QStringLiteral("map.getBounds().contains([37.566535 + 0.0008, 126.977968 + 0.0008])"
                                                     " && map.getBounds().contains([37.566535 + 0.0042, 126.977968 + 0.0042])"))
                     .toBool());
+    // Centred on the car at the route's start, the whole route stays in sight.
+    view->UpdateMapPosition(1000);
+    view->CenterMap();
+    EXPECT_TRUE(WaitFor([&] { return MarkerInTheMiddle(view.get()); }));
+    EXPECT_TRUE(Evaluate(view.get(), QStringLiteral("map.getBounds().contains(routeBounds)")).toBool())
+        << Evaluate(view.get(), QStringLiteral("map.getBounds().toBBoxString() + ' ' + routeBounds.toBBoxString() + ' ' + map.getSize()")).toString().toStdString();
     GpsTrack().clear();
     view->ShowRoute({&GpsTrack()});
     EXPECT_TRUE(WaitFor([&] { return CallAndWait(view.get(), QStringLiteral("javascript:routePoints()")) == QLatin1String("0"); }));
@@ -351,6 +357,36 @@ TEST_F(MapArea, DockingMovesTheSameViewWithoutReloadingAndCentresIt)
     }
     EXPECT_EQ(window->mapHost().mapPanel->hostedWindow(), nullptr) << "the old panel forgot the view";
     EXPECT_EQ(loads->size(), 0);
+}
+
+TEST_F(MapArea, TheTripsRouteIsDrawnWholeAndInSight)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("DRIVE"));
+    for (int i = 0; i < 2; ++i) {
+        testsupport::SmallRecording r;
+        r.fileName = i == 0 ? "REC_20240315_081500_0.AVI" : "REC_20240315_081530_0.AVI";
+        r.seconds = 30;
+        r.fps = 5;
+        r.videoKbps = 100;
+        r.startSeconds = 30 * i;
+        r.startUtc += 30 * i;
+        ASSERT_TRUE(testsupport::MakeRecording(dir.filePath(QStringLiteral("DRIVE/") + QLatin1String(r.fileName.c_str())).toStdString(), r));
+    }
+    start();
+    ASSERT_TRUE(WaitFor([&] { return area->view()->isPageReady(); }, 30000));
+    window->openPaths({dir.path()});
+    window->transport().pause();
+    CMapViewWnd *view = area->view();
+    auto points = [&] { return CallAndWait(view, QStringLiteral("javascript:routePoints()")).toInt(); };
+    ASSERT_TRUE(WaitFor([&] { return points() > 20; }));
+    const int one = points();
+    window->setTripView(true);
+    EXPECT_TRUE(WaitFor([&] { return points() > one + 20; })) << points() << " after " << one;
+    EXPECT_TRUE(WaitFor([&] { return Evaluate(view, QStringLiteral("map.getBounds().contains(routeBounds)")).toBool(); }))
+        << Evaluate(view, QStringLiteral("map.getBounds().toBBoxString() + ' ' + routeBounds.toBBoxString() + ' ' + map.getSize() + ' ' + map.getZoom()")).toString().toStdString();
+    window->setTripView(false);
+    EXPECT_TRUE(WaitFor([&] { return points() == one; }));
 }
 
 TEST_F(MapArea, TheMapWindowsPositionLineFollowsEveryTick)

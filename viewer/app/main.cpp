@@ -12,6 +12,7 @@
 //   --zoom-at X,Y             show the magnifier with the pointer at X,Y
 //   --screenshot-screen FILE  like --screenshot, of the whole screen
 //   --settings                open the settings dialog once the window is up
+//   --trip-view               show the whole trip of the recording playing
 //   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit
 //   --export gpx|csv PATH... --output FILE
 //                             write the telemetry of the recordings (folders are searched like
@@ -156,8 +157,9 @@ int main(int argc, char *argv[])
     QCommandLineOption printOption(QStringLiteral("print-to"),
                                    QStringLiteral("Print the report of the moment 4 s in to a PDF file, and quit."),
                                    QStringLiteral("file"));
+    QCommandLineOption tripOption(QStringLiteral("trip-view"), QStringLiteral("Show the whole trip of the recording playing."));
     parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption, atOption,
-                       mapWindowOption, zoomOption, screenShotOption, settingsOption, printOption});
+                       mapWindowOption, zoomOption, screenShotOption, settingsOption, printOption, tripOption});
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
@@ -230,6 +232,8 @@ int main(int argc, char *argv[])
         poll->start(1);
     }
 
+    if (parser.isSet(tripOption))
+        QTimer::singleShot(200, &window, [&window] { window.setTripView(true); });
     if (parser.isSet(settingsOption))
         QTimer::singleShot(300, &window, [&window] { window.command(ids::Setting); });
 
