@@ -29,9 +29,18 @@ uint64_t TrackDescription::mediaDuration() const
     return total;
 }
 
-void WriteFtyp(ByteSink &s)
+void WriteFtyp(ByteSink &s, bool mp4)
 {
-    WriteBox(s, "ftyp", [](ByteSink &b) {
+    WriteBox(s, "ftyp", [mp4](ByteSink &b) {
+        if (mp4) { // ISO base media with AVC: what MP4 players look for
+            b.fourcc("isom");
+            b.u32(0x00000200);
+            b.fourcc("isom");
+            b.fourcc("iso2");
+            b.fourcc("avc1");
+            b.fourcc("mp41");
+            return;
+        }
         b.fourcc("3gp4");  // major brand: 3GPP release 4
         b.u32(0x00000200); // minor version
         b.fourcc("3gp4");  // compatible brands

@@ -32,7 +32,7 @@ struct TrackDescription {
     uint64_t mediaDuration() const; // in timeScale units
 };
 
-void WriteFtyp(ByteSink &s);
+void WriteFtyp(ByteSink &s, bool mp4 = false); // mp4: ISO/AVC brands instead of 3GPP's
 void WriteMoov(ByteSink &s, const TrackDescription &t);
 
 void WriteMvhd(ByteSink &s, uint32_t creationTime, uint32_t durationMs);

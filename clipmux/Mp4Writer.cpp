@@ -257,7 +257,7 @@ Mp4Writer *Mp4FileOpenWr(const char *fileName, const Mp4WrConfig &config)
         delete w;
         return nullptr;
     }
-    WriteFtyp(w->out);
+    WriteFtyp(w->out, config.mp4Brand);
     w->state = State::WaitingForKeyFrame;
     w->mdatStart = w->out.tell();
     w->out.u32(0); // size, patched at close

@@ -22,6 +22,7 @@ struct Mp4WrConfig {
     int32_t height = 0;
     uint32_t sizeLimit = 0; // largest end offset of "mdat" in bytes; 0 = as large as 32-bit offsets allow
     int64_t creationTime = -1; // Unix seconds written as the file's creation time; -1 = now
+    bool mp4Brand = false;     // "isom" brands (an .mp4 file) instead of "3gp4"
 };
 
 // Results of Mp4FileWriteSample and friends.

@@ -1,5 +1,6 @@
 // Telemetry exports on generated recordings, read back by tools nobody here
 // wrote: gpsbabel for GPX, Python's csv module for CSV.
+#include "export/ClipExport.h"
 #include "export/TelemetryExport.h"
 #include "map/MapScript.h"
 #include "support/Files.h"
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace drivora;
 
@@ -229,4 +232,79 @@ TEST_F(Exports, BadCasesSayWhatHappenedAndLeaveNoHalfFile)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("earlier\n"));
     EXPECT_EQ(QDir(QString::fromStdString(disk.path())).entryList(QDir::Files), QStringList({"trip.csv"}));
+}
+
+namespace {
+// The MD5 of every decoded picture of a file's video stream `stream`, by ffmpeg.
+std::string FrameMd5(const QString &file, int stream)
+{
+    return testsupport::Shell("ffmpeg -v error -i " + Q(file) + " -map 0:v:" + std::to_string(stream) +
+                              " -f framemd5 - | grep -v '^#' | awk -F, '{print $NF}'")
+        .output;
+}
+} // namespace
+
+TEST_F(Exports, AClipDecodesFrameForFrameLikeTheChannel)
+{
+    for (const auto &[channel, name] : {std::pair{0, "front.mp4"}, std::pair{1, "rear.3gp"}}) {
+        const QString clip = m_out.filePath(QString::fromLatin1(name));
+        const ClipResult r = ExportClip(path(0), channel, clip, ClipFormatFor(clip));
+        ASSERT_TRUE(r.ok) << r.message.toStdString();
+        EXPECT_EQ(r.frames, 6 * 15);
+        const std::string source = FrameMd5(path(0), channel);
+        EXPECT_EQ(std::count(source.begin(), source.end(), '\n'), 90);
+        EXPECT_EQ(FrameMd5(clip, 0), source) << name;
+        const testsupport::Result play = testsupport::Shell("gst-discoverer-1.0 " + Q(clip));
+        EXPECT_NE(play.output.find("H.264"), std::string::npos) << play.output;
+        QFile f(clip);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.read(12).mid(8), QByteArray(channel == 0 ? "isom" : "3gp4"));
+        EXPECT_TRUE(QFile::exists(r.gpx)) << "the telemetry beside it";
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        EXPECT_EQ(QFileInfo(clip).permission(QFileDevice::ReadOther), (mask & 004) == 0) << "an ordinary file";
+    }
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files).filter(QStringLiteral("partial")), QStringList());
+}
+
+TEST_F(Exports, ClipsThatCannotBeMadeSaySo)
+{
+    // One channel only: no rear clip. Without GPS: the clip, and a word about the GPX.
+    ClipResult r = ExportClip(path(2), 1, m_out.filePath("rear.mp4"), ClipFormat::Mp4);
+    EXPECT_TRUE(r.ok) << "the test recording has a rear channel";
+    r = ExportClip(path(2), 0, m_out.filePath("nogps.mp4"), ClipFormat::Mp4);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.warnings.size(), 1);
+    EXPECT_TRUE(r.warnings[0].contains(QStringLiteral("no GPS data")));
+    testsupport::SmallRecording frontOnly;
+    frontOnly.rearWidth = 0;
+    const QString single = m_out.filePath("REC_20240315_090000_0.AVI");
+    ASSERT_TRUE(testsupport::MakeRecording(single.toStdString(), frontOnly));
+    r = ExportClip(single, 1, m_out.filePath("none.mp4"), ClipFormat::Mp4);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, QStringLiteral("the recording has no rear channel"));
+    EXPECT_FALSE(QFile::exists(m_out.filePath("none.mp4")));
+
+    // A recording cut in the middle: the whole pictures, and where it stopped.
+    const QString cut = m_out.filePath("REC_20240315_081500_0.AVI");
+    ASSERT_TRUE(QFile::copy(path(0), cut));
+    ASSERT_TRUE(QFile::resize(cut, QFileInfo(cut).size() / 2));
+    r = ExportClip(cut, 0, m_out.filePath("cut.mp4"), ClipFormat::Mp4);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    ASSERT_FALSE(r.warnings.isEmpty());
+    EXPECT_TRUE(r.warnings[0].contains(QStringLiteral("breaks off"))) << r.warnings[0].toStdString();
+    EXPECT_GT(r.frames, 10);
+    EXPECT_LT(r.frames, 90);
+    const std::string whole = FrameMd5(path(0), 0), part = FrameMd5(m_out.filePath("cut.mp4"), 0);
+    EXPECT_EQ(whole.substr(0, part.size()), part) << "the pictures kept are the source's first ones";
+
+    // A full disk: a message, no half file claiming to be whole.
+    testsupport::SmallDisk disk("64k");
+    if (!disk.available())
+        GTEST_SKIP() << "mounting a small disk needs root";
+    const QString full = QString::fromStdString(disk.file("clip.mp4"));
+    r = ExportClip(path(0), 0, full, ClipFormat::Mp4);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("cannot write"))) << r.message.toStdString();
+    EXPECT_TRUE(QDir(QString::fromStdString(disk.path())).entryList(QDir::Files).isEmpty());
 }

@@ -14,6 +14,9 @@
 //   --settings                open the settings dialog once the window is up
 //   --trip-view               show the whole trip of the recording playing
 //   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit
+//   --export clip PATH... --output FILE_OR_FOLDER [--channel front|rear|both]
+//                             copy a channel of each recording into an MP4 (or .3gp) file
+//                             without re-encoding, with its GPX beside it
 //   --export gpx|csv PATH... --output FILE
 //                             write the telemetry of the recordings (folders are searched like
 //                             a card) to one GPX or CSV file, without a window; status 0 when
@@ -25,6 +28,7 @@
 #include "InstanceGuard.h"
 #include "ViewerIds.h"
 #include "catalogue/RecordingCatalogue.h"
+#include "export/ClipExport.h"
 #include "export/TelemetryExport.h"
 #include "map/Connectivity.h"
 #include "map/WebMapArea.h"
@@ -55,21 +59,27 @@ int RunExport(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    QString kind, output;
+    QString kind, output, channel = QStringLiteral("front");
     QStringList paths;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--export") && i + 1 < args.size())
             kind = args[++i];
         else if (args[i] == QLatin1String("--output") && i + 1 < args.size())
             output = args[++i];
+        else if (args[i] == QLatin1String("--channel") && i + 1 < args.size())
+            channel = args[++i];
         else if (args[i].startsWith(QLatin1String("--"))) {
             std::fprintf(stderr, "DrivoraViewer: unknown option %s\n", qPrintable(args[i]));
             return 2;
         } else
             paths << args[i];
     }
-    if ((kind != QLatin1String("gpx") && kind != QLatin1String("csv")) || output.isEmpty() || paths.isEmpty()) {
-        std::fprintf(stderr, "usage: DrivoraViewer --export gpx|csv PATH... --output FILE\n");
+    const bool clip = kind == QLatin1String("clip");
+    const QStringList channels = {QStringLiteral("front"), QStringLiteral("rear"), QStringLiteral("both")};
+    if ((kind != QLatin1String("gpx") && kind != QLatin1String("csv") && !clip) || output.isEmpty() || paths.isEmpty() ||
+        !channels.contains(channel)) {
+        std::fprintf(stderr, "usage: DrivoraViewer --export gpx|csv PATH... --output FILE\n"
+                             "       DrivoraViewer --export clip PATH... --output FILE_OR_FOLDER [--channel front|rear|both]\n");
         return 2;
     }
     // Folders are read like a card: every recording in them, in time order.
@@ -87,6 +97,36 @@ int RunExport(int argc, char *argv[])
     if (files.isEmpty()) {
         std::fprintf(stderr, "DrivoraViewer: no recordings to export\n");
         return 1;
+    }
+    if (clip) {
+        // One clip a recording and channel: into the folder, or the file named.
+        const bool folder = QFileInfo(output).isDir() || files.size() > 1;
+        if (folder && !QFileInfo(output).isDir()) {
+            std::fprintf(stderr, "DrivoraViewer: %s: give a folder for the clips of several recordings\n", qPrintable(output));
+            return 2;
+        }
+        int failed = 0;
+        for (const QString &file : files) {
+            for (int ch : channel == QLatin1String("both") ? QList<int>{0, 1} : QList<int>{channel == QLatin1String("rear") ? 1 : 0}) {
+                const QString suffix = channel == QLatin1String("both") ? (ch == 0 ? QStringLiteral("-front") : QStringLiteral("-rear")) : QString();
+                QString target = folder ? QDir(output).filePath(QFileInfo(file).completeBaseName() + suffix + QStringLiteral(".mp4"))
+                                        : output;
+                if (!folder && !suffix.isEmpty())
+                    target = QFileInfo(output).path() + QLatin1Char('/') + QFileInfo(output).completeBaseName() + suffix +
+                             QLatin1Char('.') + QFileInfo(output).suffix();
+                const ClipResult r = ExportClip(file, ch, target, ClipFormatFor(target));
+                for (const QString &w : r.warnings)
+                    std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(w));
+                if (!r.ok) {
+                    std::fprintf(stderr, "DrivoraViewer: %s: %s\n", qPrintable(QFileInfo(file).fileName()), qPrintable(r.message));
+                    ++failed;
+                    continue;
+                }
+                std::printf("%s: %d pictures%s\n", qPrintable(r.written), r.frames,
+                            r.gpx.isEmpty() ? "" : qPrintable(QStringLiteral(", telemetry in ") + r.gpx));
+            }
+        }
+        return failed ? 1 : 0;
     }
     if (QFileInfo(output).isDir())
         output = QDir(output).filePath(QFileInfo(files.first()).completeBaseName() + QLatin1Char('.') + kind);

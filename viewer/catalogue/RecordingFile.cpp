@@ -171,6 +171,8 @@ bool RecordingFile::parseHeaderList(uint64_t offset, uint32_t size)
                 if (is(q, "strh") && n >= 36) {
                     stream.type.assign(reinterpret_cast<const char *>(d), 4);
                     stream.handler.assign(reinterpret_cast<const char *>(d + 4), 4);
+                    stream.scale = le32(d + 20);
+                    stream.rate = le32(d + 24);
                     stream.length = le32(d + 32);
                 } else if (is(q, "strf")) {
                     if (stream.type == "vids" && n >= 16) {
@@ -266,6 +268,51 @@ void RecordingFile::scanMovi()
             m_records.push_back({at + 8, size});
         at += 8 + padded(size);
     }
+}
+
+bool RecordingFile::readVideoChunks(int n, const std::function<bool(const uint8_t *, size_t)> &each, bool *cut)
+{
+    if (cut)
+        *cut = false;
+    int stream = -1;
+    for (int i = 0, seen = 0; i < int(m_streams.size()); ++i)
+        if (m_streams[size_t(i)].type == "vids" && seen++ == n)
+            stream = i;
+    if (stream < 0 || !m_file)
+        return false;
+    const char id0 = char('0' + stream / 10), id1 = char('0' + stream % 10);
+    std::vector<uint8_t> data;
+    uint64_t at = m_moviStart + 4;
+    while (at + 8 <= m_moviEnd) {
+        uint8_t header[8];
+        if (!readAt(at, header, 8))
+            break;
+        const uint32_t size = le32(header + 4);
+        if (is(header, "LIST")) {
+            at += 12;
+            continue;
+        }
+        if (size > m_moviEnd - at - 8) {
+            if (cut)
+                *cut = true;
+            return true; // what was whole has been handed over
+        }
+        if (header[0] == uint8_t(id0) && header[1] == uint8_t(id1) && header[2] == 'd' &&
+            (header[3] == 'c' || header[3] == 'b') && size > 0) {
+            data.resize(size);
+            if (!readAt(at + 8, data.data(), size)) {
+                if (cut)
+                    *cut = true;
+                return true;
+            }
+            if (!each(data.data(), size))
+                return false;
+        }
+        at += 8 + padded(size);
+    }
+    if (cut && at < m_moviEnd)
+        *cut = true;
+    return true;
 }
 
 int32_t RecordingFile::SetParserFlag(uint32_t flag)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ struct RecordingStream {
     uint32_t width = 0, height = 0;
     uint16_t formatTag = 0; // audio: 1 PCM, 0x00FF AAC
     uint32_t length = 0;    // frames, samples or records, as the header says
+    uint32_t scale = 0, rate = 0; // rate / scale units a second (frames a second for video)
     std::string name;
 };
 
@@ -47,6 +49,12 @@ public:
     int32_t GetNextRecord(uint8_t *buffer, uint32_t *size, uint32_t *stampMs) override;
     // Starts the records from the first again.
     void rewindRecords() { m_next = 0; }
+
+    // Hands each chunk of the n-th video stream (0: the first) to `each`, in
+    // file order, walking the data list itself (no index needed). False
+    // when the stream is not there or `each` stops; `cut` tells whether the
+    // file ends inside a chunk or before its data list does.
+    bool readVideoChunks(int n, const std::function<bool(const uint8_t *, size_t)> &each, bool *cut = nullptr);
 
 private:
     struct Location {
