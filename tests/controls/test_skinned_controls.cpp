@@ -93,6 +93,17 @@ TEST(SkinImages, EveryMainButtonImageExists)
     }
 }
 
+TEST(SpeedGauge, MilesShowTheConvertedSpeedAndTheirUnit)
+{
+    CDvSpeedCtrl kmh, mph;
+    kmh.setSpeed(62.137119); // 100 km/h in miles
+    mph.setMiles(true);
+    mph.setSpeed(100.0);
+    const QImage a = kmh.render(), b = mph.render();
+    EXPECT_EQ(a.copy(0, 0, 76, a.height()), b.copy(0, 0, 76, b.height())) << "the same digits";
+    EXPECT_NE(a.copy(76, 0, a.width() - 76, a.height()), b.copy(76, 0, b.width() - 76, b.height())) << "another unit";
+}
+
 TEST(SpeedGauge, DigitsAtTheirPlaces)
 {
     struct Case {

@@ -174,6 +174,24 @@ print(len(rows))
     EXPECT_EQ(check.output, std::to_string(r.points) + "\n");
 }
 
+TEST_F(Exports, CsvSpeedInTheViewersUnit)
+{
+    RecordingTelemetry t;
+    ASSERT_TRUE(ReadRecordingTelemetry(path(1), t, nullptr));
+    const QList<QByteArray> kmh = CsvDocument({t}).split('\n'), mph = CsvDocument({t}, true).split('\n');
+    EXPECT_TRUE(kmh[0].contains(",speed_km_h,"));
+    EXPECT_TRUE(mph[0].contains(",speed_mph,"));
+    int compared = 0;
+    for (int i = 1; i < kmh.size(); ++i) {
+        const QByteArray a = kmh[i].split(',').value(6), b = mph[i].split(',').value(6);
+        if (a.isEmpty())
+            continue;
+        EXPECT_NEAR(b.toDouble(), a.toDouble() / 1.609344, 0.006) << kmh[i].constData();
+        ++compared;
+    }
+    EXPECT_GT(compared, 3);
+}
+
 TEST_F(Exports, BadCasesSayWhatHappenedAndLeaveNoHalfFile)
 {
     // No GPS at all: GPX refuses, CSV still has the G-sensor.

@@ -71,6 +71,8 @@ Printed Print(const QString &pdf, int channels, double lat, double lon, QWidget 
     r.gx = -0.0625f;
     r.gy = 0.03125f;
     r.gz = 1.0f;
+    r.speedKmh = 100.0;
+    r.speedInMiles = channels == 1;
     r.mapWindow = map;
     r.printedAt = QDateTime(QDate(2024, 3, 15), QTime(8, 15, 30), QTimeZone(9 * 3600));
     r.sourceFile = source;
@@ -114,7 +116,7 @@ TEST(Report, TwoPagesWithTheirTextsAndPictures)
     for (const char *text : {"KVR-2650 Viewer Report", "1. 촬영정보", "-촬영이미지", "-채널1", "-채널2", "2. 위치정보",
                              "위도 : 37.56653595", "경도 : 126.97796631", "지도", "3. 충격 정보", "충격 센서값",
                              "충격센서 : X = -0.06250000, Y = 0.03125000, Z = 1.00000000", "Page 1 of 2",
-                             "Page 2 of 2", "2024-03-15 08:15:30", "KVR-2650 Viewer"})
+                             "Page 2 of 2", "2024-03-15 08:15:30", "KVR-2650 Viewer", "속도 : 100.0 km/h"})
         EXPECT_NE(p.text.find(text), std::string::npos) << text << "\n" << p.text;
     ASSERT_FALSE(p.page1.isNull());
     ASSERT_FALSE(p.page2.isNull());
@@ -133,6 +135,7 @@ TEST(Report, OneChannelAndNoFix)
     Plain map(QColor(20, 200, 60));
     const Printed p = Print(dir.filePath("one.pdf"), 1, 0, 0, &map);
     EXPECT_EQ(p.text.find("-채널2"), std::string::npos);
+    EXPECT_NE(p.text.find("속도 : 62.1 mph"), std::string::npos) << "in the viewer's unit";
     EXPECT_NE(p.text.find("위도 : 0.00000000"), std::string::npos);
     EXPECT_NE(p.text.find("경도 : 0.00000000"), std::string::npos);
     EXPECT_GT(Share(p.page1, {0.22, 0.26, 0.56, 0.22}, Red), 0.97);

@@ -136,6 +136,7 @@ TEST_F(SettingDialog, ReadChangeSaveAndReadBack)
     at<QSlider>(d, ids::SettingSkipSlider)->setValue(8);
     EXPECT_EQ(at<QLabel>(d, ids::SettingSkipNumber)->text(), QStringLiteral("8"));
     at<QCheckBox>(d, ids::SettingRearMirror)->setChecked(true);
+    at<QRadioButton>(d, ids::SettingSpeedMph)->setChecked(true);
     at<QPushButton>(d, ids::SettingSave)->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(" | ").toStdString();
@@ -151,6 +152,12 @@ TEST_F(SettingDialog, ReadChangeSaveAndReadBack)
     EXPECT_EQ(back.saveDirectory, capture());
     EXPECT_TRUE(back.rearMirror);
     EXPECT_EQ(ViewerOptions::instance().playValue, 8);
+    EXPECT_TRUE(ViewerOptions::instance().speedInMiles);
+    EXPECT_EQ(Read(ExtraOptionFilePath(OptionFilePath())), QByteArray("speed_unit=mph\n"));
+    EXPECT_EQ(Read(OptionFilePath()).count('\n'), 11);
+    // Opened again: mph is chosen.
+    CSettingDlg again(services);
+    EXPECT_TRUE(at<QRadioButton>(again, ids::SettingSpeedMph)->isChecked());
 }
 
 TEST_F(SettingDialog, SavesThatCannotBeDoneKeepTheDialogOpen)

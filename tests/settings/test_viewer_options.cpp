@@ -162,3 +162,28 @@ TEST(ViewerOptionsFile, PathBesideTheProgram)
     ASSERT_TRUE(BuildOptionFilePath());
     EXPECT_EQ(OptionFilePath(), GetAppDirectory() + QStringLiteral("/config/option.ini"));
 }
+
+TEST(ViewerOptionsFile, TheSpeedUnitLivesBesideTheElevenLines)
+{
+    QTemporaryDir dir;
+    const QString options = dir.filePath("config/option.ini");
+    const QString extras = ExtraOptionFilePath(options);
+    EXPECT_EQ(extras, dir.filePath("config/viewer.ini"));
+    ViewerOptions o;
+    o.speedInMiles = true;
+    ASSERT_TRUE(WriteViewerOptions(options, o));
+    ASSERT_TRUE(WriteExtraOptions(extras, o));
+    QFile f(options);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count('\n'), 11) << "the option file keeps its eleven lines";
+    ViewerOptions back;
+    EXPECT_FALSE(back.speedInMiles);
+    ASSERT_TRUE(ReadExtraOptions(extras, back));
+    EXPECT_TRUE(back.speedInMiles);
+    o.speedInMiles = false;
+    ASSERT_TRUE(WriteExtraOptions(extras, o));
+    ASSERT_TRUE(ReadExtraOptions(extras, back));
+    EXPECT_FALSE(back.speedInMiles);
+    EXPECT_FALSE(ReadExtraOptions(dir.filePath("missing.ini"), back));
+    EXPECT_NEAR(KmhToMph(100), 62.137, 0.001);
+}

@@ -127,6 +127,7 @@ const QColor kPanelDark(0x14, 0x14, 0x14);
 CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     ReadViewerOptions(OptionFilePath(), ViewerOptions::instance());
+    ReadExtraOptions(ExtraOptionFilePath(OptionFilePath()), ViewerOptions::instance());
     setWindowTitle(QString::fromUtf8(kViewerCaption));
     setMinimumSize(kMainMinWidth, kMainMinHeight);
     setMouseTracking(true);
@@ -244,6 +245,7 @@ void CDrivoraViewerDlg::createChildren()
     m_volume->setToolTip(LoadUiString(ids::TextVolume));
     connect(m_volume, &CDvVolumeCtrl::levelChosen, this, [this](int level) { m_transport->volumeChosen(level); });
     m_gauge = new CDvSpeedCtrl(this);
+    m_gauge->setMiles(ViewerOptions::instance().speedInMiles);
     m_graph = new CDvGsensorCtrl(this);
     connect(m_graph, &CDvGsensorCtrl::command, this, &CDrivoraViewerDlg::command);
     m_list = new CDvListCtrl(this);
@@ -279,7 +281,10 @@ void CDrivoraViewerDlg::settings()
             CSettingDlg dialog(services, this);
             return m_runSettings(dialog);
         },
-        [] { return std::pair<int, bool>(ViewerOptions::instance().playValue, ViewerOptions::instance().rearMirror); });
+        [this] {
+            m_gauge->setMiles(ViewerOptions::instance().speedInMiles);
+            return std::pair<int, bool>(ViewerOptions::instance().playValue, ViewerOptions::instance().rearMirror);
+        });
 }
 
 void CDrivoraViewerDlg::exportTelemetry(int commandId)
@@ -327,7 +332,7 @@ void CDrivoraViewerDlg::exportTelemetry(int commandId)
                 progress.setValue(done);
             }, Qt::QueuedConnection);
             return !cancel.load();
-        });
+        }, ViewerOptions::instance().speedInMiles);
     }));
     connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
     connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
@@ -377,6 +382,10 @@ void CDrivoraViewerDlg::report()
         printer.gz = z;
     }
     printer.mapWindow = m_map->mapPicture();
+    double speed = 0;
+    if (GetSpeedAt(at, speed))
+        printer.speedKmh = speed;
+    printer.speedInMiles = ViewerOptions::instance().speedInMiles;
     printer.PrintPage1();
     printer.PrintPage2();
     if (!printer.EndDocument())

@@ -141,6 +141,8 @@ enum SettingControl : int {
     SettingFolderChange = 1052,
     SettingSkipSlider = 1053,
     SettingSkipNumber = 1054,
+    SettingSpeedKmh = 1091, // the viewer's own: speed unit
+    SettingSpeedMph = 1092,
 };
 
 // Timers.

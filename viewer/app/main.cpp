@@ -130,6 +130,10 @@ int RunExport(int argc, char *argv[])
     }
     if (QFileInfo(output).isDir())
         output = QDir(output).filePath(QFileInfo(files.first()).completeBaseName() + QLatin1Char('.') + kind);
+    // The viewer's speed unit, where its settings are beside it.
+    ViewerOptions options;
+    if (BuildOptionFilePath())
+        ReadExtraOptions(ExtraOptionFilePath(OptionFilePath()), options);
     const ExportResult r = ExportTelemetry(files, kind == QLatin1String("gpx") ? ExportKind::Gpx : ExportKind::Csv,
                                            output, [](int done, int total) {
                                                if (isatty(STDERR_FILENO)) { // progress for a person watching
@@ -138,7 +142,7 @@ int RunExport(int argc, char *argv[])
                                                        std::fputc('\n', stderr);
                                                }
                                                return true;
-                                           });
+                                           }, options.speedInMiles);
     for (const QString &w : r.warnings)
         std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(w));
     if (!r.ok) {

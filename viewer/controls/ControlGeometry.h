@@ -31,6 +31,8 @@ struct Glyph {
 };
 inline constexpr int kGaugeDigitZero = 20014;
 inline constexpr int kGaugePoint = 20012;
+inline constexpr int kGaugeBackground = 20011;
+inline constexpr int kGaugeBackgroundMiles = 20031; // the viewer's addition: "mph" in place of "km/h"
 std::vector<Glyph> SpeedGaugeGlyphs(double speed);
 
 // Volume control: the filled width for a level, and the level of a click.

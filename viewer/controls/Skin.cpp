@@ -1,5 +1,7 @@
 #include "Skin.h"
 
+#include "ControlGeometry.h"
+
 #include <QHash>
 #include <QLinearGradient>
 #include <QMutex>
@@ -347,7 +349,7 @@ QImage digitImage(int digit)
     return image;
 }
 
-QImage gaugeBackground()
+QImage gaugeBackground(const char *unit)
 {
     QImage image = blank(QSize(124, 38), false);
     QPainter p(&image);
@@ -363,7 +365,7 @@ QImage gaugeBackground()
     p.drawRoundedRect(QRectF(16.5, 8.5, 58, 22), 3, 3);
     p.setPen(QColor(150, 150, 150));
     p.setFont(skinFont(11));
-    p.drawText(QRectF(78, 8, 44, 22), Qt::AlignCenter, QStringLiteral("km/h"));
+    p.drawText(QRectF(78, 8, 44, 22), Qt::AlignCenter, QString::fromLatin1(unit));
     return image;
 }
 
@@ -631,7 +633,8 @@ QHash<int, Entry> buildTable()
             [=, caption = caption] { return captionImage(channel, Checked, QString::fromUtf8(caption)); });
     }
     // Speed gauge and volume.
-    bitmap(20011, QSize(124, 38), gaugeBackground);
+    bitmap(kGaugeBackground, QSize(124, 38), [] { return gaugeBackground("km/h"); });
+    bitmap(kGaugeBackgroundMiles, QSize(124, 38), [] { return gaugeBackground("mph"); });
     bitmap(20012, QSize(6, 18), [] {
         QImage image(QSize(6, 18), QImage::Format_RGB32);
         image.fill(Qt::white);

@@ -3,6 +3,7 @@
 #include "ControlGeometry.h"
 #include "Skin.h"
 #include "app/UiStringLibrary.h"
+#include "settings/ViewerOptions.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -203,13 +204,19 @@ void CDvSpeedCtrl::setSpeed(double speed)
     update();
 }
 
+void CDvSpeedCtrl::setMiles(bool on)
+{
+    m_miles = on;
+    update();
+}
+
 QImage CDvSpeedCtrl::render() const
 {
     QImage image(size(), QImage::Format_RGB32);
     image.fill(kSkinBackground);
     QPainter p(&image);
-    DrawSkinBitmap(p, 20011, 0, 0, width(), height());
-    for (const Glyph &g : SpeedGaugeGlyphs(m_speed)) {
+    DrawSkinBitmap(p, m_miles ? kGaugeBackgroundMiles : kGaugeBackground, 0, 0, width(), height());
+    for (const Glyph &g : SpeedGaugeGlyphs(m_miles ? KmhToMph(m_speed) : m_speed)) {
         const QSize s = Skin::size(g.bitmapId);
         DrawSkinBitmap(p, g.bitmapId, g.at.x(), g.at.y(), s.width(), s.height(), true, Qt::white);
     }

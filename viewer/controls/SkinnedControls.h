@@ -89,8 +89,10 @@ class CDvSpeedCtrl : public QWidget {
     Q_OBJECT
 public:
     explicit CDvSpeedCtrl(QWidget *parent = nullptr);
-    void setSpeed(double speed);
+    void setSpeed(double speed); // km/h; shown in the gauge's unit
     double speed() const { return m_speed; }
+    void setMiles(bool on);      // mph instead of km/h
+    bool miles() const { return m_miles; }
     QImage render() const;
 
 protected:
@@ -98,6 +100,7 @@ protected:
 
 private:
     double m_speed = 0.0;
+    bool m_miles = false;
 };
 
 // The volume control: levels 0 to 10, chosen by a click.

@@ -2,6 +2,7 @@
 
 #include "catalogue/RecordingFile.h"
 #include "map/MapScript.h"
+#include "settings/ViewerOptions.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -121,9 +122,15 @@ QByteArray GpxDocument(const std::vector<RecordingTelemetry> &recordings, const 
     return out;
 }
 
-QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings)
+QByteArray CsvHeader(bool speedInMiles)
 {
-    QByteArray out = QByteArray(kCsvHeader) + "\r\n";
+    return QByteArray("recording,media_time_s,utc_time,fix_valid,latitude_deg,longitude_deg,") +
+           (speedInMiles ? "speed_mph" : "speed_km_h") + ",course_deg,accel_x_g,accel_y_g,accel_z_g";
+}
+
+QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings, bool speedInMiles)
+{
+    QByteArray out = CsvHeader(speedInMiles) + "\r\n";
     auto quoted = [](const QString &s) {
         QByteArray b = s.toUtf8();
         if (b.contains(',') || b.contains('"') || b.contains('\n')) {
@@ -147,7 +154,8 @@ QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings)
                 out += UtcText(FixUtcSeconds(*fix)) + "," + (fix->valid ? "1" : "0") + ",";
                 if (fix->valid)
                     out += Fixed(NmeaToDegrees(fix->latitude), 7) + "," + Fixed(NmeaToDegrees(fix->longitude), 7) +
-                           "," + Fixed(fix->speedKmh, 2) + "," + Fixed(fix->course, 2) + ",";
+                           "," + Fixed(speedInMiles ? KmhToMph(fix->speedKmh) : fix->speedKmh, 2) + "," +
+                           Fixed(fix->course, 2) + ",";
                 else
                     out += ",,,,";
             } else {
@@ -164,7 +172,7 @@ QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings)
 }
 
 ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, const QString &output,
-                             const std::function<bool(int, int)> &progress)
+                             const std::function<bool(int, int)> &progress, bool speedInMiles)
 {
     ExportResult result;
     std::vector<RecordingTelemetry> read;
@@ -197,7 +205,7 @@ ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, con
         result.message = QStringLiteral("no GPS data: the recordings hold no position fix");
         return result;
     }
-    const QByteArray bytes = kind == ExportKind::Gpx ? GpxDocument(read, QStringLiteral("DrivoraViewer")) : CsvDocument(read);
+    const QByteArray bytes = kind == ExportKind::Gpx ? GpxDocument(read, QStringLiteral("DrivoraViewer")) : CsvDocument(read, speedInMiles);
     result.points = kind == ExportKind::Gpx ? fixes : int(bytes.count('\n')) - 1;
     QSaveFile file(output);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||

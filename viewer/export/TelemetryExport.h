@@ -31,10 +31,9 @@ bool ReadRecordingTelemetry(const QString &path, RecordingTelemetry &out, QStrin
 int64_t FixUtcSeconds(const CGPSData &fix);
 
 QByteArray GpxDocument(const std::vector<RecordingTelemetry> &recordings, const QString &creator);
-QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings);
-inline constexpr const char *kCsvHeader =
-    "recording,media_time_s,utc_time,fix_valid,latitude_deg,longitude_deg,speed_km_h,course_deg,"
-    "accel_x_g,accel_y_g,accel_z_g";
+// speedInMiles: the speed column in mph (speed_mph) instead of km/h (speed_km_h).
+QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings, bool speedInMiles = false);
+QByteArray CsvHeader(bool speedInMiles);
 
 enum class ExportKind { Gpx, Csv };
 
@@ -51,6 +50,6 @@ struct ExportResult {
 // place when whole. `progress(done, total)` is called after each recording;
 // false from it cancels (no file is left).
 ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, const QString &output,
-                             const std::function<bool(int, int)> &progress = {});
+                             const std::function<bool(int, int)> &progress = {}, bool speedInMiles = false);
 
 } // namespace drivora

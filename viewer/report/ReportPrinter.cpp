@@ -1,5 +1,7 @@
 #include "ReportPrinter.h"
 
+#include "settings/ViewerOptions.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -144,6 +146,10 @@ void ReportPrinter::PrintPage2()
     PrintText(20, Percent(W, 8), Percent(H, 53), QStringLiteral("충격 센서값"));
     PrintText(20, Percent(W, 8), Percent(H, 56),
               QStringLiteral("충격센서 : ") + QString::asprintf("X = %.08f, Y = %.08f, Z = %.08f", gx, gy, gz));
+    if (speedKmh >= 0)
+        PrintText(20, Percent(W, 8), Percent(H, 59),
+                  QStringLiteral("속도 : ") + QString::asprintf("%.1f %s", speedInMiles ? KmhToMph(speedKmh) : speedKmh,
+                                                                speedInMiles ? "mph" : "km/h"));
     footer(2);
 }
 

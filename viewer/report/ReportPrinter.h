@@ -76,6 +76,10 @@ public:
     QWidget *mapWindow = nullptr;
     double latitude = 0, longitude = 0;
     double gx = 0, gy = 0, gz = 0;
+    // The speed at the moment (< 0: none), printed under the G-sensor values
+    // in the viewer's unit.
+    double speedKmh = -1;
+    bool speedInMiles = false;
     QDateTime printedAt = QDateTime::currentDateTime();
     // The recording shown. Printed to a PDF file, a line under the footer
     // ties the report to it: name, size, SHA-256, the time in UTC and the

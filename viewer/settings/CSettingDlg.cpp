@@ -60,6 +60,7 @@ CSettingDlg::CSettingDlg(const Services &services, QWidget *parent)
 
     ViewerOptions read;
     const bool haveOptions = ReadViewerOptions(OptionFilePath(), read);
+    ReadExtraOptions(ExtraOptionFilePath(OptionFilePath()), read);
     ViewerOptions::instance() = haveOptions ? read : ViewerOptions::instance();
     m_form.open(loaded ? std::function<QString(int)>([&texts](int id) { return texts.text(id); }) : nullptr,
                 haveOptions ? &read : nullptr, GetCaptureFolder());
@@ -289,6 +290,22 @@ void CSettingDlg::build()
     rearLayout->addStretch();
     viewerLayout->addWidget(rear, 1, 1);
 
+    // The viewer's speed unit (kept beside the option file).
+    auto *unit = group(QStringLiteral("속도 단위"));
+    auto *unitLayout = new QHBoxLayout(unit);
+    auto *kmh = new QRadioButton(QStringLiteral("km/h"), this);
+    auto *mph = new QRadioButton(QStringLiteral("mph"), this);
+    m_controls.insert(ids::SettingSpeedKmh, kmh);
+    m_controls.insert(ids::SettingSpeedMph, mph);
+    unitLayout->addWidget(kmh);
+    unitLayout->addWidget(mph);
+    unitLayout->addStretch();
+    connect(mph, &QRadioButton::toggled, this, [this] {
+        if (!m_updating)
+            fromWidgets();
+    });
+    viewerLayout->addWidget(unit, 0, 2);
+
     // The buttons.
     QPushButton *defaults = makeButton(ids::SettingDefaults, caption(196, "기본값"));
     QPushButton *saveButton = makeButton(ids::SettingSave, caption(103, "저장"));
@@ -341,6 +358,8 @@ void CSettingDlg::toWidgets()
     static_cast<QLabel *>(m_controls.value(ids::SettingSkipNumber))->setText(QString::number(m_form.playValue));
     static_cast<QSlider *>(m_controls.value(ids::SettingSkipSlider))->setValue(m_form.playValue);
     static_cast<QCheckBox *>(m_controls.value(ids::SettingRearMirror))->setChecked(m_form.rearMirror);
+    static_cast<QRadioButton *>(m_controls.value(ids::SettingSpeedKmh))->setChecked(!m_form.speedInMiles);
+    static_cast<QRadioButton *>(m_controls.value(ids::SettingSpeedMph))->setChecked(m_form.speedInMiles);
     m_updating = false;
 }
 
@@ -353,6 +372,7 @@ void CSettingDlg::fromWidgets()
     m_form.card.applyTime = static_cast<QCheckBox *>(m_controls.value(ids::SettingApplyTime))->isChecked();
     m_form.playValue = static_cast<QLabel *>(m_controls.value(ids::SettingSkipNumber))->text().toInt();
     m_form.rearMirror = static_cast<QCheckBox *>(m_controls.value(ids::SettingRearMirror))->isChecked();
+    m_form.speedInMiles = static_cast<QRadioButton *>(m_controls.value(ids::SettingSpeedMph))->isChecked();
 }
 
 void CSettingDlg::chooseDrive(int index)

@@ -12,6 +12,7 @@ void SettingsForm::open(const std::function<QString(int)> &text, const ViewerOpt
         folder = read->saveDirectory;
         playValue = read->playValue;
         rearMirror = read->rearMirror;
+        speedInMiles = read->speedInMiles;
     }
     folder = captureFolder; // the folder box always opens with the default folder
 }
@@ -49,7 +50,9 @@ SettingsForm::Saved SettingsForm::save(const QString &optionPath, ViewerOptions 
     options.saveDirectory = folder;
     options.playValue = playValue;
     options.rearMirror = rearMirror;
-    const bool optionsDone = WriteViewerOptions(optionPath, options);
+    options.speedInMiles = speedInMiles;
+    const bool optionsDone =
+        WriteViewerOptions(optionPath, options) && WriteExtraOptions(ExtraOptionFilePath(optionPath), options);
     if (!cardDone) {
         if (why)
             *why = cardWhy;

@@ -27,6 +27,7 @@ public:
     QString folder;
     int playValue = 5;
     bool rearMirror = false;
+    bool speedInMiles = false;
 
     const CardVolume *chosenDrive() const { return drive >= 0 && drive < drives.size() ? &drives[drive] : nullptr; }
     // Reads the card on the drive (its files missing: the choices clear).

@@ -112,4 +112,38 @@ bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
     return file.commit();
 }
 
+QString ExtraOptionFilePath(const QString &optionFilePath)
+{
+    return optionFilePath.isEmpty() ? QString() : QFileInfo(optionFilePath).path() + QStringLiteral("/viewer.ini");
+}
+
+bool ReadExtraOptions(const QString &path, ViewerOptions &options)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : file.read(64 * 1024).split('\n')) {
+        const QByteArray l = StripLineEnds(line);
+        if (l.startsWith("speed_unit="))
+            options.speedInMiles = l.mid(11).trimmed() == "mph";
+    }
+    return true;
+}
+
+bool WriteExtraOptions(const QString &path, const ViewerOptions &options)
+{
+    if (path.isEmpty())
+        return false;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray text = QByteArray("speed_unit=") + (options.speedInMiles ? "mph" : "km/h") + "\n";
+    if (file.write(text) != text.size() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 } // namespace drivora

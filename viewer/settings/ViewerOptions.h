@@ -11,6 +11,9 @@ struct ViewerOptions {
     QString saveDirectory;  // folder for still pictures
     int32_t playValue = 5;  // skip interval of rewind and fast-forward, seconds
     bool rearMirror = false; // rear channel shown mirrored left to right
+    // Kept in config/viewer.ini beside the option file, whose eleven lines
+    // other tools read and which stays as it is.
+    bool speedInMiles = false; // the gauge, reports and exports in mph
 
     static ViewerOptions &instance(); // the one record of the program
 };
@@ -30,5 +33,17 @@ bool ReadViewerOptions(const QString &path, ViewerOptions &options);
 // renamed into place, creating the config folder when missing. False when
 // the file could not be written; the old file is then left as it was.
 bool WriteViewerOptions(const QString &path, const ViewerOptions &options);
+
+// km/h to mph.
+constexpr double KmhToMph(double kmh)
+{
+    return kmh / 1.609344;
+}
+
+// The viewer's own settings that the option file has no line for:
+// config/viewer.ini beside it ("speed_unit=mph" or "km/h").
+QString ExtraOptionFilePath(const QString &optionFilePath);
+bool ReadExtraOptions(const QString &path, ViewerOptions &options);
+bool WriteExtraOptions(const QString &path, const ViewerOptions &options);
 
 } // namespace drivora
