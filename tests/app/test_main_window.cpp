@@ -8,6 +8,7 @@
 #include "controls/SkinnedControls.h"
 #include "settings/ViewerOptions.h"
 #include "support/Files.h"
+#include "support/Messages.h"
 #include "support/Wait.h"
 #include "support/Process.h"
 #include "support/Recordings.h"
@@ -28,17 +29,7 @@ using namespace drivora;
 
 namespace {
 
-class RecordingMessages : public IMessageBox {
-public:
-    void inform(QWidget *, const QString &caption, const QString &text) override { told << caption + ": " + text; }
-    bool askYesNo(QWidget *, const QString &caption, const QString &text) override
-    {
-        asked << caption + ": " + text;
-        return false;
-    }
-    QStringList told, asked;
-};
-
+using testsupport::RecordingMessages;
 using testsupport::WaitFor;
 
 class MainWindow : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include "catalogue/AppPaths.h"
 #include "settings/CSettingDlg.h"
 #include "support/Files.h"
+#include "support/Messages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,16 +38,8 @@ public:
     QStringList formatted;
 };
 
-class Messages : public IMessageBox {
-public:
-    void inform(QWidget *, const QString &caption, const QString &text) override { told << caption + ": " + text; }
-    bool askYesNo(QWidget *, const QString &caption, const QString &text) override
-    {
-        asked << caption + ": " + text;
-        return answer;
-    }
-    QStringList told, asked;
-    bool answer = true;
+struct Messages : testsupport::RecordingMessages {
+    Messages() { answer = true; }
 };
 
 QByteArray Read(const QString &path)

@@ -83,7 +83,12 @@ bool ReadViewerOptions(const QString &path, ViewerOptions &options)
     return true;
 }
 
-bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
+namespace {
+
+// Writes a whole small file beside its place and renames it over it; the
+// old file stays whole unless every byte reached the disk (commit() flushes,
+// syncs and renames, and reports any failure on the way).
+bool SaveWhole(const QString &path, const QByteArray &text)
 {
     if (path.isEmpty())
         return false;
@@ -92,24 +97,28 @@ bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
     // Unbuffered, so that a full disk shows in write() itself.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray text = "[DIRECTORY]\r\n"
-                            "ROOT_DIRECTORY=CL_DRIVORA\r\n"
-                            "EVENT_DIRECTORY=MP4_EVENT\r\n"
-                            "CONTINUOS_DIRECTORY=MP4_INFINITE\r\n"
-                            "[OPTION]\r\n"
-                            "SAVE_DIRECTORY=" + options.saveDirectory.toUtf8() + "\r\n"
-                            "PLAY_VALUE=" + QByteArray::number(options.playValue) + "\r\n"
-                            "USE_LOG=FALSE\r\n"
-                            "LOG_LEVEL=3\r\n"
-                            "LOG_TYPE=3\r\n"
-                            "REAR_MIRROR=" + QByteArray(options.rearMirror ? "1" : "0") + "\r\n";
-    // The old file stays whole unless every byte reached the disk: commit()
-    // flushes, syncs and renames, and reports any failure on the way.
     if (file.write(text) != text.size() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
+}
+
+} // namespace
+
+bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
+{
+    return SaveWhole(path, "[DIRECTORY]\r\n"
+                           "ROOT_DIRECTORY=CL_DRIVORA\r\n"
+                           "EVENT_DIRECTORY=MP4_EVENT\r\n"
+                           "CONTINUOS_DIRECTORY=MP4_INFINITE\r\n"
+                           "[OPTION]\r\n"
+                           "SAVE_DIRECTORY=" + options.saveDirectory.toUtf8() + "\r\n"
+                           "PLAY_VALUE=" + QByteArray::number(options.playValue) + "\r\n"
+                           "USE_LOG=FALSE\r\n"
+                           "LOG_LEVEL=3\r\n"
+                           "LOG_TYPE=3\r\n"
+                           "REAR_MIRROR=" + QByteArray(options.rearMirror ? "1" : "0") + "\r\n");
 }
 
 QString ExtraOptionFilePath(const QString &optionFilePath)
@@ -132,18 +141,7 @@ bool ReadExtraOptions(const QString &path, ViewerOptions &options)
 
 bool WriteExtraOptions(const QString &path, const ViewerOptions &options)
 {
-    if (path.isEmpty())
-        return false;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray text = QByteArray("speed_unit=") + (options.speedInMiles ? "mph" : "km/h") + "\n";
-    if (file.write(text) != text.size() || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveWhole(path, QByteArray("speed_unit=") + (options.speedInMiles ? "mph" : "km/h") + "\n");
 }
 
 } // namespace drivora
