@@ -99,6 +99,8 @@ protected:
 
 TEST_F(WebMap, TheMarkerFollowsTheTrackAndStaysWithoutAFix)
 {
+    EXPECT_TRUE(Evaluate(view.get(), QStringLiteral("navigator.userAgent")).toString().contains(QLatin1String("DrivoraViewer")))
+        << "tile servers are told who asks";
     EXPECT_EQ(marker(), QString()) << "no marker before the first fix";
     GpsTrack().append(Fix(1000, 1, 3733.9921, 12658.6781));
     GpsTrack().append(Fix(2000, 0, 0, 0));

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 
 namespace drivora {
 
@@ -16,6 +17,10 @@ CMapViewWnd::CMapViewWnd(QWidget *parent) : QWebEngineView(parent)
     setObjectName(QStringLiteral("MapView"));
     setProperty("controlId", int(ids::WebMap));
     setContextMenuPolicy(Qt::NoContextMenu);
+    // The tile servers ask programs to say who they are.
+    QWebEngineProfile *profile = page()->profile();
+    if (!profile->httpUserAgent().contains(QLatin1String("DrivoraViewer")))
+        profile->setHttpUserAgent(profile->httpUserAgent() + QStringLiteral(" DrivoraViewer (KVR-2650 dashboard camera viewer)"));
     setGeometry(0, 0, 300, 300);
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         m_loading = true;
