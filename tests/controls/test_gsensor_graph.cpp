@@ -79,7 +79,7 @@ TEST(MainContextMenu, ItemsAndCommands)
     std::vector<int> expected;
     for (int id = 32810; id <= 32822; ++id)
         expected.push_back(id);
-    // The viewer's additions come after the designed items, behind a separator.
+    // The viewer's additions come after the menu's own items, behind a separator.
     expected.insert(expected.end(), {0, ids::MenuNextImpact, ids::MenuPreviousImpact, ids::MenuTripView});
     EXPECT_EQ(ids, expected);
     EXPECT_EQ(captions, QStringList({QStringLiteral("밝기"), QStringLiteral("속도"), QStringLiteral("볼륨")}));

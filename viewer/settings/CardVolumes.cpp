@@ -63,10 +63,10 @@ QString UDisksObject(const QString &device)
                            QStringLiteral("org.freedesktop.UDisks2.Manager"), QDBusConnection::systemBus());
     if (!manager.isValid())
         return {};
-    QVariantMap spec;
-    spec.insert(QStringLiteral("path"), device);
+    QVariantMap lookup;
+    lookup.insert(QStringLiteral("path"), device);
     const QDBusReply<QList<QDBusObjectPath>> found =
-        manager.call(QStringLiteral("ResolveDevice"), spec, QVariantMap());
+        manager.call(QStringLiteral("ResolveDevice"), lookup, QVariantMap());
     if (!found.isValid() || found.value().isEmpty())
         return {};
     return found.value().first().path();
