@@ -1,5 +1,7 @@
 #include "AnnexB.h"
 
+#include "RbspBits.h"
+
 #include <cstring>
 
 namespace clipmux {
@@ -62,71 +64,6 @@ void AnnexBToLengthPrefixed(const uint8_t *data, size_t size, std::vector<uint8_
         out.insert(out.end(), nal.data, nal.data + nal.size);
     });
 }
-
-namespace {
-
-// Bits of a NAL unit's payload, with emulation prevention bytes removed.
-class RbspBits {
-public:
-    explicit RbspBits(NalSpan nal) : m_data(nal.data), m_size(nal.size), m_pos(1) {}
-
-    int bit()
-    {
-        if (m_bit == 0) {
-            if (!nextByte())
-                return -1;
-        }
-        --m_bit;
-        return (m_current >> m_bit) & 1;
-    }
-    // Unsigned Exp-Golomb code; -1 when the data runs out or is too long.
-    long ue()
-    {
-        int zeros = 0;
-        for (;;) {
-            const int b = bit();
-            if (b < 0)
-                return -1;
-            if (b == 1)
-                break;
-            if (++zeros > 31)
-                return -1;
-        }
-        long value = 0;
-        for (int i = 0; i < zeros; ++i) {
-            const int b = bit();
-            if (b < 0)
-                return -1;
-            value = (value << 1) | b;
-        }
-        return (1L << zeros) - 1 + value;
-    }
-
-private:
-    bool nextByte()
-    {
-        if (m_pos >= m_size)
-            return false;
-        if (m_zeros >= 2 && m_data[m_pos] == 0x03) { // emulation prevention byte
-            m_zeros = 0;
-            if (++m_pos >= m_size)
-                return false;
-        }
-        m_current = m_data[m_pos++];
-        m_zeros = m_current == 0 ? m_zeros + 1 : 0;
-        m_bit = 8;
-        return true;
-    }
-
-    const uint8_t *m_data;
-    size_t m_size;
-    size_t m_pos;
-    uint8_t m_current = 0;
-    int m_bit = 0;
-    int m_zeros = 0;
-};
-
-} // namespace
 
 int SliceType(NalSpan nal)
 {

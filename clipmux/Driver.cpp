@@ -208,6 +208,11 @@ int RunClipmux(int argc, char **argv)
         return kFailure;
     }
 
+    H264PictureOrder h264Order;
+    Mp4vPictureOrder mp4vOrder;
+    if (kind == StreamH264)
+        h264Order.takeParameterSets(config.data(), config.size());
+
     int exitCode = 0;
     uint64_t t = 0;
     for (;;) {
@@ -218,6 +223,8 @@ int RunClipmux(int argc, char **argv)
             status = h264.status();
             // Sets with new ids join the configuration; where it is full,
             // they go in band before the picture.
+            for (const std::vector<uint8_t> &set : parameterSets.newSets)
+                h264Order.takeParameterSets(set.data(), set.size());
             for (auto it = parameterSets.newSets.rbegin(); size > 0 && it != parameterSets.newSets.rend(); ++it)
                 if (Mp4FileAddParameterSet(writer, it->data(), it->size()) != Mp4Ok) {
                     unit.insert(unit.begin(), it->begin(), it->end());
@@ -233,22 +240,15 @@ int RunClipmux(int argc, char **argv)
         }
         if (size == 0)
             break;
-        // Pictures in an order other than shown would need composition
-        // offsets, which this file layout does not carry.
-        if (kind == StreamH264 && HasBSlice(unit)) {
-            std::printf("B slices are not supported: encode the stream without B-frames (for example "
-                        "x264 --bframes 0 or ffmpeg -bf 0)\n");
-            Mp4FileCloseWr(writer);
-            return kFailure; // the file aside is removed
-        }
-        if (kind == StreamMp4v && IsBVop(unit)) {
-            std::printf("B-VOPs are not supported: encode the stream without B-frames (for example "
-                        "ffmpeg -bf 0)\n");
-            Mp4FileCloseWr(writer);
-            return kFailure;
-        }
+        // Pictures may be shown in another order than decoded (B-frames):
+        // the writer learns each one's place in showing order.
+        PictureOrder order{int64_t(t / uint64_t(delta)), false};
+        if (kind == StreamH264)
+            order = h264Order.next(unit.data(), size);
+        else if (kind == StreamMp4v)
+            order = mp4vOrder.next(unit.data(), size);
         std::printf("%lu\n", static_cast<unsigned long>(size));
-        const int r = Mp4FileWriteSample(writer, unit.data(), size, t);
+        const int r = Mp4FileWriteSampleInOrder(writer, unit.data(), size, t, order);
         if (r == Mp4SizeLimit) {
             std::printf("Error!, the file reached the largest size its 32-bit offsets allow; stopped after %u "
                         "samples\n",

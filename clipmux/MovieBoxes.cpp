@@ -79,6 +79,8 @@ void WriteTrak(ByteSink &s, const TrackDescription &t)
     const uint32_t durationMs = clamp32(t.mediaDuration() * 1000 / t.timeScale);
     WriteBox(s, "trak", [&](ByteSink &trak) {
         WriteTkhd(trak, t.creationTime, durationMs, t.entry->width, t.entry->height);
+        if (t.compositionOffsets && !t.compositionOffsets->empty())
+            WriteEdts(trak, durationMs, t.presentationStart);
         WriteMdia(trak, t);
     });
 }
@@ -99,6 +101,20 @@ void WriteTkhd(ByteSink &s, uint32_t creationTime, uint32_t durationMs, uint16_t
         writeMatrix(b);
         b.u32(uint32_t(width) << 16);  // width, 16.16
         b.u32(uint32_t(height) << 16); // height, 16.16
+    });
+}
+
+void WriteEdts(ByteSink &s, uint32_t durationMs, uint32_t mediaTime)
+{
+    // One edit: the whole track, from the first picture shown.
+    WriteBox(s, "edts", [&](ByteSink &edts) {
+        WriteFullBox(edts, "elst", 0, 0, [&](ByteSink &b) {
+            b.u32(1);          // entry count
+            b.u32(durationMs); // segment duration, movie units
+            b.u32(mediaTime);  // media time
+            b.u16(1);          // rate 1.0
+            b.u16(0);
+        });
     });
 }
 
@@ -166,6 +182,8 @@ void WriteStbl(ByteSink &s, const TrackDescription &t)
     WriteBox(s, "stbl", [&](ByteSink &stbl) {
         WriteStsd(stbl, *t.entry);
         WriteStts(stbl, *t.timeToSample);
+        if (t.compositionOffsets && !t.compositionOffsets->empty())
+            WriteCtts(stbl, *t.compositionOffsets);
         if (!t.syncSamples->empty())
             WriteStss(stbl, *t.syncSamples);
         WriteStsc(stbl);
@@ -189,6 +207,17 @@ void WriteStts(ByteSink &s, const std::vector<TimeToSample> &runs)
         for (const TimeToSample &t : runs) {
             b.u32(t.count);
             b.u32(t.delta);
+        }
+    });
+}
+
+void WriteCtts(ByteSink &s, const std::vector<CompositionOffset> &runs)
+{
+    WriteFullBox(s, "ctts", 0, 0, [&](ByteSink &b) {
+        b.u32(uint32_t(runs.size()));
+        for (const CompositionOffset &c : runs) {
+            b.u32(c.count);
+            b.u32(c.offset);
         }
     });
 }

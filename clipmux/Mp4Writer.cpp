@@ -6,6 +6,7 @@
 #include "SampleEntry.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -106,8 +107,8 @@ bool isKeyFrame(StreamKind kind, const uint8_t *data, size_t size)
         ForEachNalUnit(data, size, [&idr](NalSpan nal) { idr = idr || (nal.data[0] & 0x1F) == 5; });
         return idr;
     }
-    case StreamMp4v: // I-VOP: vop_coding_type 0
-        return size >= 5 && data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] == 0xB6 && data[4] < 0x40;
+    case StreamMp4v: // I-VOP: vop_coding_type 0 (headers may lead it)
+        return VopCodingType(data, size) == 0;
     case StreamH263: // picture coding type INTRA
         return size >= 5 && (data[4] & 0x02) == 0;
     }
@@ -131,19 +132,23 @@ struct Mp4Writer {
     SampleTable<uint32_t> syncSamples;
     SampleTable<uint32_t> sampleSizes;
     SampleTable<uint32_t> chunkOffsets;
+    SampleTable<PictureOrder> orders;
+    std::atomic<int64_t> plainOrder{0}; // order of samples handed over without one
     uint32_t sampleCount = 0;
     uint32_t lastDuration = 0;
 
     struct {
         std::vector<uint8_t> bytes;
         uint64_t timeStamp = 0;
+        PictureOrder order;
         bool key = false;
         bool present = false;
     } pending;
 
     bool tablesFailed() const
     {
-        return timeToSample.failed || syncSamples.failed || sampleSizes.failed || chunkOffsets.failed;
+        return timeToSample.failed || syncSamples.failed || sampleSizes.failed || chunkOffsets.failed ||
+               orders.failed;
     }
 
     // Stores the held-back unit with the given duration.
@@ -161,6 +166,7 @@ struct Mp4Writer {
         out.put(pending.bytes.data(), pending.bytes.size());
         chunkOffsets.add(uint32_t(offset)); // every sample is a chunk of its own
         sampleSizes.add(uint32_t(pending.bytes.size()));
+        orders.add(pending.order);
         if (duration != 0) {
             auto &runs = timeToSample.entries;
             if (!timeToSample.failed && !runs.empty() && runs.back().delta == duration)
@@ -190,9 +196,73 @@ struct Mp4Writer {
         t.chunkOffsets = chunkOffsets.entries.data();
         t.sampleCount = std::min<uint32_t>(
             sampleCount, uint32_t(std::min(sampleSizes.entries.size(), chunkOffsets.entries.size())));
+        std::vector<CompositionOffset> offsets;
+        if (!orders.failed && orders.entries.size() >= t.sampleCount) {
+            try {
+                offsets = CompositionOffsetsFor(timeToSample.entries, orders.entries.data(), t.sampleCount,
+                                                t.presentationStart);
+            } catch (const std::bad_alloc &) {
+                offsets.clear(); // shown in decoding order rather than not at all
+            }
+        }
+        t.compositionOffsets = &offsets;
         WriteMoov(s, t);
     }
 };
+
+std::vector<CompositionOffset> CompositionOffsetsFor(const std::vector<TimeToSample> &durations,
+                                                     const PictureOrder *orders, uint32_t count,
+                                                     uint32_t &presentationStart)
+{
+    presentationStart = 0;
+    std::vector<uint64_t> decodeTime(count);
+    uint32_t i = 0;
+    uint64_t t = 0;
+    for (const TimeToSample &run : durations)
+        for (uint32_t k = 0; k < run.count && i < count; ++k, ++i) {
+            decodeTime[i] = t;
+            t += run.delta;
+        }
+    for (; i < count; ++i) // a last sample without a duration yet
+        decodeTime[i] = t;
+
+    // Within each run, the samples sorted by their order take the decoding
+    // times one by one.
+    std::vector<uint32_t> shown(count);
+    std::vector<int64_t> offset(count);
+    int64_t least = 0;
+    bool reordered = false;
+    for (uint32_t begin = 0; begin < count;) {
+        uint32_t end = begin + 1;
+        while (end < count && !orders[end].startsRun)
+            ++end;
+        for (uint32_t k = begin; k < end; ++k)
+            shown[k] = k;
+        std::stable_sort(shown.begin() + begin, shown.begin() + end,
+                         [orders](uint32_t a, uint32_t b) { return orders[a].count < orders[b].count; });
+        for (uint32_t k = begin; k < end; ++k) {
+            const uint32_t sample = shown[k];
+            offset[sample] = int64_t(decodeTime[k]) - int64_t(decodeTime[sample]);
+            reordered = reordered || sample != k;
+            least = std::min(least, offset[sample]);
+        }
+        begin = end;
+    }
+    std::vector<CompositionOffset> runs;
+    if (!reordered || -least > int64_t(UINT32_MAX))
+        return runs;
+    for (uint32_t k = 0; k < count; ++k) {
+        const int64_t value = offset[k] - least;
+        if (value > int64_t(UINT32_MAX))
+            return {};
+        if (!runs.empty() && runs.back().offset == uint32_t(value))
+            ++runs.back().count;
+        else
+            runs.push_back({1, uint32_t(value)});
+    }
+    presentationStart = uint32_t(-least);
+    return runs;
+}
 
 uint32_t Mp4TimeFromUnix(int64_t unixSeconds)
 {
@@ -269,6 +339,14 @@ int Mp4FileWriteSample(Mp4Writer *w, const uint8_t *data, size_t size, uint64_t 
 {
     if (!w)
         return Mp4NoVideoTrack;
+    return Mp4FileWriteSampleInOrder(w, data, size, timeStamp, {w->plainOrder++, false});
+}
+
+int Mp4FileWriteSampleInOrder(Mp4Writer *w, const uint8_t *data, size_t size, uint64_t timeStamp,
+                              PictureOrder order)
+{
+    if (!w)
+        return Mp4NoVideoTrack;
     std::lock_guard guard(w->lock);
     if (w->state == State::Closed || w->state == State::Stopped)
         return Mp4Ok;
@@ -301,6 +379,7 @@ int Mp4FileWriteSample(Mp4Writer *w, const uint8_t *data, size_t size, uint64_t 
     if (w->pending.bytes.size() > UINT32_MAX)
         return Mp4TooLarge;
     w->pending.timeStamp = timeStamp;
+    w->pending.order = order;
     w->pending.key = key;
     w->pending.present = true;
     return Mp4Ok;

@@ -3,8 +3,12 @@
 // the end to patch the size of "mdat".
 #pragma once
 
+#include "MovieBoxes.h"
+#include "PictureOrder.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace clipmux {
 
@@ -57,6 +61,15 @@ int Mp4FileAddParameterSet(Mp4Writer *writer, const uint8_t *data, size_t size);
 // until the next one arrives, which gives its duration.
 int Mp4FileWriteSample(Mp4Writer *writer, const uint8_t *data, size_t size, uint64_t timeStamp);
 
+// The same for a picture that may be shown in another order than decoded:
+// timeStamp is its decoding time, `order` its place in showing order. The
+// decoding times are handed out again in showing order, shifted by the
+// least delay that shows no picture before it is decoded; an edit list
+// takes that delay away, so the first picture shown starts at 0. Streams in
+// which every picture is shown as decoded get no composition offsets.
+int Mp4FileWriteSampleInOrder(Mp4Writer *writer, const uint8_t *data, size_t size, uint64_t timeStamp,
+                              PictureOrder order);
+
 // The stream ended at endTimeStamp (the time the next unit would have had):
 // stores the unit still held back, lasting until then.
 int Mp4FileWriteEnd(Mp4Writer *writer, uint64_t endTimeStamp);
@@ -68,6 +81,13 @@ int Mp4FileCloseWr(Mp4Writer *writer);
 
 // Number of samples stored so far.
 uint32_t Mp4FileSampleCount(const Mp4Writer *writer);
+
+// The composition offsets of `count` samples with the given durations and
+// showing orders, and the media time of the first picture shown; empty when
+// every sample is shown in decoding order (or an offset would not fit).
+std::vector<CompositionOffset> CompositionOffsetsFor(const std::vector<TimeToSample> &durations,
+                                                     const PictureOrder *orders, uint32_t count,
+                                                     uint32_t &presentationStart);
 
 // Seconds since 1904-01-01 00:00:00 UTC for a time_t, as the file's
 // creation and modification times; 0 for times before 1971.

@@ -283,11 +283,46 @@ size_t readUntil(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &sta
 
 } // namespace
 
+namespace {
+
+bool isVopStart(const uint8_t *p)
+{
+    return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xB6;
+}
+
+// Start codes of the headers that lead a picture: visual object sequence,
+// visual object, video object, video object layer, group of VOPs.
+bool isHeaderStart(const uint8_t *p)
+{
+    return p[0] == 0 && p[1] == 0 && p[2] == 1 && (p[3] <= 0x2F || p[3] == 0xB0 || p[3] == 0xB3 || p[3] == 0xB5);
+}
+
+} // namespace
+
 size_t ReadMp4vOneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &status)
 {
+    // A unit that begins with headers goes on to its VOP. Headers after a
+    // B-VOP begin the next unit: a decoder reading a B-VOP takes what
+    // follows it for part of the picture. After other VOPs they stay at the
+    // tail, where files made so far have them.
+    const size_t avail = in.ensure(5);
+    bool vopSeen = avail >= 4 && isVopStart(in.data());
+    const bool bVop = vopSeen && avail >= 5 && (in.data()[4] >> 6) == 2;
     // The first four bytes are the unit's own start code.
-    return readUntil(in, out, status, 4, 4,
-                     [](const uint8_t *p) { return p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0xB6; });
+    const size_t size = readUntil(in, out, status, 4, 4, [&vopSeen, bVop](const uint8_t *p) {
+        if (isVopStart(p)) {
+            if (vopSeen)
+                return true;
+            vopSeen = true;
+            return false;
+        }
+        return bVop && isHeaderStart(p);
+    });
+    if (size > 0 && !vopSeen) { // headers after the last picture lead nothing
+        out.clear();
+        return 0;
+    }
+    return size;
 }
 
 size_t ReadMp4vDecoderConfig(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &status)
@@ -295,9 +330,9 @@ size_t ReadMp4vDecoderConfig(ElementaryInput &in, std::vector<uint8_t> &out, Rea
     out.clear();
     status = ReadStatus::Ok;
     const size_t avail = in.ensure(4);
-    if (avail >= 4 && in.data()[0] == 0 && in.data()[1] == 0 && in.data()[2] == 1 && in.data()[3] == 0xB6)
+    if (avail >= 4 && isVopStart(in.data()))
         return 0; // the stream begins with a picture: no headers
-    return ReadMp4vOneAccessUnit(in, out, status);
+    return readUntil(in, out, status, 4, 4, isVopStart);
 }
 
 size_t ReadH263OneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &status)
@@ -305,22 +340,6 @@ size_t ReadH263OneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, Rea
     // A picture start code begins with sixteen zero bits and a one bit.
     return readUntil(in, out, status, 3, 3,
                      [](const uint8_t *p) { return p[0] == 0 && p[1] == 0 && (p[2] & 0x80) == 0x80; });
-}
-
-bool IsBVop(const std::vector<uint8_t> &unit)
-{
-    return unit.size() >= 5 && unit[0] == 0 && unit[1] == 0 && unit[2] == 1 && unit[3] == 0xB6 &&
-           (unit[4] >> 6) == 2;
-}
-
-bool HasBSlice(const std::vector<uint8_t> &accessUnit)
-{
-    bool b = false;
-    ForEachNalUnit(accessUnit.data(), accessUnit.size(), [&b](NalSpan nal) {
-        if (isSlice(nal.data[0] & 0x1F) && SliceType(nal) % 5 == 1)
-            b = true;
-    });
-    return b;
 }
 
 } // namespace clipmux

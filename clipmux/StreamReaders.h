@@ -95,19 +95,15 @@ size_t ReadH264DecoderConfig(H264Reader &reader, std::vector<uint8_t> &out, H264
 // the head of the unit. 0 at the end or on error (see the reader's status).
 size_t ReadH264OneAccessUnit(H264Reader &reader, std::vector<uint8_t> &out, H264ParameterSets *sets = nullptr);
 
-// Everything up to the next VOP start code (00 00 01 B6). The first call
-// gives the headers before the first VOP.
+// One VOP (00 00 01 B6 ...) with what follows it up to the next VOP start
+// code; headers (VOS, VO, VOL, GOV) that follow a B-VOP are left to lead the
+// next unit instead. A unit that begins with such headers runs on to the end
+// of its VOP.
 size_t ReadMp4vOneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &status);
 // The headers before the first VOP; none when the stream begins with a VOP.
 size_t ReadMp4vDecoderConfig(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &status);
 
 // One H.263 picture, from its picture start code to the next.
 size_t ReadH263OneAccessUnit(ElementaryInput &in, std::vector<uint8_t> &out, ReadStatus &status);
-
-// True when an access unit (as ReadH264OneAccessUnit gives it) holds a B slice.
-bool HasBSlice(const std::vector<uint8_t> &accessUnit);
-// True when an MPEG-4 visual unit (as ReadMp4vOneAccessUnit gives it) is a
-// B-VOP (vop_coding_type 2).
-bool IsBVop(const std::vector<uint8_t> &unit);
 
 } // namespace clipmux

@@ -166,9 +166,6 @@ TEST(H264Reader, SliceHeaders)
         EXPECT_EQ(SliceStartsPicture(span), c.startsPicture) << c.what;
         EXPECT_EQ(SliceType(span), c.sliceType) << c.what;
     }
-    const Bytes bSlice = {0x01, 0xA8};
-    EXPECT_TRUE(HasBSlice(Cat({SC4, Nal(1, 5), SC4, bSlice})));
-    EXPECT_FALSE(HasBSlice(Cat({SC4, Nal(1, 5), SC4, Nal(5, 7)})));
 }
 
 TEST(LengthPrefixed, Conversion)
@@ -195,6 +192,7 @@ TEST(Mp4vReader, Units)
     const Bytes vos = {0, 0, 1, 0xB0, 1, 0, 0, 1, 0xB5, 9, 0, 0, 1, 0, 0, 0, 1, 0x20, 8, 8}; // VOS, VO, VOL
     const Bytes vopI = {0, 0, 1, 0xB6, 0x10, 1, 2, 3};
     const Bytes vopP = {0, 0, 1, 0xB6, 0x50, 4, 5};
+    const Bytes vopB = {0, 0, 1, 0xB6, 0x90, 6};
     const Bytes gov = {0, 0, 1, 0xB3, 7, 7};
     struct Case {
         const char *what;
@@ -206,6 +204,11 @@ TEST(Mp4vReader, Units)
         {"a group header rides at the tail of the unit before", Cat({vos, vopI, gov, vopP}), vos,
          {Cat({vopI, gov}), vopP}},
         {"a stream that begins with a picture has no headers", Cat({vopI, vopP}), {}, {vopI, vopP}},
+        // After a B-VOP, headers lead the next picture: a decoder would take
+        // them for part of the B-VOP.
+        {"headers after a B-VOP lead the next unit", Cat({vos, vopI, vopP, vopB, gov, vos, vopI, vopB}), vos,
+         {vopI, vopP, vopB, Cat({gov, vos, vopI}), vopB}},
+        {"headers after the last B-VOP lead nothing", Cat({vopI, vopB, gov}), {}, {vopI, vopB}},
         {"one VOP start code and ten bytes", Cat({{0, 0, 1, 0xB6}, Bytes(10, 0x33)}), {},
          {Cat({{0, 0, 1, 0xB6}, Bytes(10, 0x33)})}},
         {"empty", {}, {}, {}},

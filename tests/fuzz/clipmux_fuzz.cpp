@@ -41,24 +41,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     cfg.height = 1 + data[0];
     cfg.sizeLimit = (data[1] & 2) ? 2000 : 0;
     Mp4Writer *w = Mp4FileOpenWr(out.c_str(), cfg);
+    H264PictureOrder h264Order;
+    Mp4vPictureOrder mp4vOrder;
+    h264Order.takeParameterSets(config.data(), config.size());
     uint64_t t = 0;
     for (int i = 0; i < 10000; ++i) {
         size_t n = 0;
         if (kind == StreamH264) {
             n = ReadH264OneAccessUnit(h264, unit, &sets);
-            for (const std::vector<uint8_t> &set : sets.newSets)
+            for (const std::vector<uint8_t> &set : sets.newSets) {
                 Mp4FileAddParameterSet(w, set.data(), set.size());
-            if (n)
-                (void)HasBSlice(unit);
+                h264Order.takeParameterSets(set.data(), set.size());
+            }
         } else if (kind == StreamMp4v) {
             n = ReadMp4vOneAccessUnit(input, unit, status);
-            (void)IsBVop(unit);
         } else {
             n = ReadH263OneAccessUnit(input, unit, status);
         }
         if (n == 0)
             break;
-        if (Mp4FileWriteSample(w, unit.data(), n, t) < 0 && (data[1] & 4))
+        PictureOrder order{int64_t(t), false};
+        if (kind == StreamH264)
+            order = h264Order.next(unit.data(), n);
+        else if (kind == StreamMp4v)
+            order = mp4vOrder.next(unit.data(), n);
+        if (Mp4FileWriteSampleInOrder(w, unit.data(), n, t, order) < 0 && (data[1] & 4))
             break;
         t += 1 + (data[0] & 0x3F);
     }
