@@ -13,13 +13,15 @@ cmake --build "$build" --target clipmux_fuzz recording_fuzz make-card >/dev/null
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/corpus" "$work/recordings"
-make_seed() { # kind-byte codec format
-  ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=176x144:rate=10 -frames:v 5 -c:v "$2" -g 3 $4 -f "$3" "$work/s"
-  { printf "\\x$1\\x00"; cat "$work/s"; } > "$work/corpus/seed-$3"
+make_seed() { # kind-byte codec format options name
+  ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=176x144:rate=10 -frames:v 8 -c:v "$2" -g 5 $4 -f "$3" "$work/s"
+  { printf "\\x$1\\x00"; cat "$work/s"; } > "$work/corpus/seed-$5"
 }
-make_seed 00 libx264 h264 "-bf 0"
-make_seed 01 mpeg4 m4v ""
-make_seed 02 h263 h263 ""
+make_seed 00 libx264 h264 "-bf 0" h264
+make_seed 00 libx264 h264 "-bf 3 -x264-params b-pyramid=normal:weightp=2:ref=3" h264-b
+make_seed 01 mpeg4 m4v "" m4v
+make_seed 01 mpeg4 m4v "-bf 2" m4v-b
+make_seed 02 h263 h263 "" h263
 "$build/bin/make-card" "$work/card" --small >/dev/null
 cp "$work/card/PARKING/PRK_20240315_093000_0.AVI" "$work/recordings/seed.avi"
 

@@ -86,7 +86,30 @@ TEST_F(Exports, GpxReadsBackThroughGpsbabelWithEveryFixAndTime)
     ASSERT_EQ(ValidFixes(2), 0);
     EXPECT_EQ(r.points, expected);
 
-    EXPECT_EQ(testsupport::Shell("xmllint --noout " + Q(gpx)).exitCode, 0);
+    // Valid GPX 1.1; the schema check itself refuses what GPX 1.1 has no
+    // place for.
+    QFile exported(gpx);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QByteArray document = exported.readAll();
+    const QByteArray point = "<trkpt lat=\"";
+    ASSERT_TRUE(document.contains(point));
+    struct Check {
+        const char *what;
+        QByteArray text;
+        bool valid;
+    } checks[] = {
+        {"the export", document, true},
+        {"a speed element of GPX 1.0 in a point", QByteArray(document).replace("<time>", "<speed>1</speed><time>"),
+         false},
+        {"a latitude beyond the pole", QByteArray(document).replace(point, point + "9"), false},
+    };
+    for (const Check &c : checks) {
+        const QString file = m_out.filePath("check.gpx");
+        ASSERT_TRUE(testsupport::WriteText(file.toStdString(), c.text.toStdString()));
+        const testsupport::Result v =
+            testsupport::Shell("xmllint --noout --schema " + testsupport::Quote(GPX_SCHEMA) + " " + Q(file));
+        EXPECT_EQ(v.exitCode == 0, c.valid) << c.what << "\n" << v.output;
+    }
     const testsupport::Result back = testsupport::Shell("gpsbabel -t -i gpx -f " + Q(gpx) + " -o unicsv,utc=0 -F -");
     ASSERT_EQ(back.exitCode, 0) << back.output;
     QStringList lines = QString::fromStdString(back.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
