@@ -56,3 +56,7 @@ echo "$out/impact-marks.png"
 DRIVORA_NETWORK=online QT_QPA_PLATFORM=offscreen "$viewer" "$card" --trip-view \
   --screenshot "$out/map-trip-route.png" >/dev/null 2>&1
 echo "$out/map-trip-route.png"
+# The list menu's export of every recording, halfway.
+DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 1400x880x24" "$viewer" "$card" --at 20,40 \
+  --export-list "$(mktemp -d)/card.gpx" --screenshot-screen "$out/export-progress.png" >/dev/null 2>&1
+echo "$out/export-progress.png"

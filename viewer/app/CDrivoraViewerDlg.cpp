@@ -327,9 +327,10 @@ void CDrivoraViewerDlg::exportTelemetry(int commandId)
     QEventLoop wait;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         result = ExportTelemetry(paths, gpx ? ExportKind::Gpx : ExportKind::Csv, output, [&](int done, int total) {
-            QMetaObject::invokeMethod(&progress, [&progress, done, total] {
+            QMetaObject::invokeMethod(&progress, [this, &progress, done, total] {
                 progress.setLabelText(QString::fromUtf8(ids::kExportProgress).arg(total).arg(done));
                 progress.setValue(done);
+                emit exportProgressed(done, total);
             }, Qt::QueuedConnection);
             return !cancel.load();
         }, ViewerOptions::instance().speedInMiles);
@@ -690,6 +691,12 @@ void CDrivoraViewerDlg::command(int id)
         break;
     case ids::Capture:
         capture();
+        break;
+    case ids::MenuExportGpxSelected:
+    case ids::MenuExportGpxAll:
+    case ids::MenuExportCsvSelected:
+    case ids::MenuExportCsvAll:
+        exportTelemetry(id);
         break;
     case ids::About: {
         CAboutDlg about(this);

@@ -81,6 +81,10 @@ public:
     const MainLayout &layout() const { return m_layout; }
     void command(int id); // a button or menu command by id
 
+signals:
+    // An export's progress, once the dialog shows it: recordings read of all.
+    void exportProgressed(int done, int total);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -14,6 +14,9 @@
 //   --settings                open the settings dialog once the window is up
 //   --trip-view               show the whole trip of the recording playing
 //   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit
+//   --export-list FILE        export the whole list from its menu into FILE (.gpx, or .csv),
+//                             and quit; with --screenshot-screen, the picture shows the
+//                             progress halfway
 //   --export clip PATH... --output FILE_OR_FOLDER [--channel front|rear|both]
 //                             copy a channel of each recording into an MP4 (or .3gp) file
 //                             without re-encoding, with its GPX beside it
@@ -37,6 +40,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
@@ -202,8 +206,13 @@ int main(int argc, char *argv[])
                                    QStringLiteral("Print the report of the moment 4 s in to a PDF file, and quit."),
                                    QStringLiteral("file"));
     QCommandLineOption tripOption(QStringLiteral("trip-view"), QStringLiteral("Show the whole trip of the recording playing."));
+    QCommandLineOption exportListOption(QStringLiteral("export-list"),
+                                        QStringLiteral("Export the whole list into the file (.gpx or .csv) from the "
+                                                       "list's menu, and quit."),
+                                        QStringLiteral("file"));
     parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption, atOption,
-                       mapWindowOption, zoomOption, screenShotOption, settingsOption, printOption, tripOption});
+                       mapWindowOption, zoomOption, screenShotOption, settingsOption, printOption, tripOption,
+                       exportListOption});
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
@@ -305,7 +314,38 @@ int main(int argc, char *argv[])
         });
     }
 
-    if (parser.isSet(shotOption) || parser.isSet(screenShotOption)) {
+    // The list menu's export of every recording, answered without dialogs.
+    // Its closing message ends the run.
+    const bool exportList = parser.isSet(exportListOption);
+    if (exportList) {
+        const QString file = QFileInfo(parser.value(exportListOption)).absoluteFilePath();
+        const bool gpx = !file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+        window.setExportFileChooser([file](const QString &) { return file; });
+        auto *closer = new QTimer(&window);
+        QObject::connect(closer, &QTimer::timeout, &window, [] { QApplication::closeAllWindows(); });
+        QTimer::singleShot(1500, &window, [&window, gpx, closer] {
+            closer->start(1000); // also the message that ends the export
+            window.command(gpx ? ids::MenuExportGpxAll : ids::MenuExportCsvAll);
+        });
+        if (parser.isSet(screenShotOption)) {
+            const QString shotFile = parser.value(screenShotOption);
+            QObject::connect(&window, &CDrivoraViewerDlg::exportProgressed, &window,
+                             [shotFile, taken = false](int done, int total) mutable {
+                if (taken || done * 2 < total)
+                    return;
+                taken = true;
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (qobject_cast<QProgressDialog *>(w))
+                        w->show(); // without waiting for its delay
+                QApplication::processEvents();
+                QScreen *screen = QGuiApplication::primaryScreen();
+                if (!screen || !screen->grabWindow(0).save(shotFile))
+                    std::fprintf(stderr, "DrivoraViewer: cannot save %s\n", qPrintable(shotFile));
+            });
+        }
+    }
+
+    if (!exportList && (parser.isSet(shotOption) || parser.isSet(screenShotOption))) {
         const bool wholeScreen = parser.isSet(screenShotOption);
         const QString file = parser.value(wholeScreen ? screenShotOption : shotOption);
         // Long enough for the first pictures, the map and a few ticks of the timeline.
