@@ -306,6 +306,23 @@ TEST_F(Exports, AClipDecodesFrameForFrameLikeTheChannel)
         EXPECT_EQ(QFileInfo(clip).permission(QFileDevice::ReadOther), (mask & 004) == 0) << "an ordinary file";
     }
     EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files).filter(QStringLiteral("partial")), QStringList());
+
+    // A recording of a camera whose encoder writes B-frames: the clip keeps
+    // decoding order and shows each picture in its place.
+    testsupport::SmallRecording withB;
+    withB.bFrames = 2;
+    withB.rearWidth = 0;
+    const QString source = m_out.filePath("REC_20240315_091500_0.AVI");
+    ASSERT_TRUE(testsupport::MakeRecording(source.toStdString(), withB));
+    const QString clip = m_out.filePath("b-frames.mp4");
+    const ClipResult r = ExportClip(source, 0, clip, ClipFormat::Mp4);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    const std::string expected = FrameMd5(source, 0);
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 3 * 15);
+    EXPECT_EQ(FrameMd5(clip, 0), expected);
+    const testsupport::Result times =
+        testsupport::Shell("ffprobe -v error -show_entries frame=pts_time -of csv=p=0 " + Q(clip) + " | head -4");
+    EXPECT_EQ(times.output, "0.000000\n0.066667\n0.133333\n0.200000\n");
 }
 
 TEST_F(Exports, ClipsThatCannotBeMadeSaySo)

@@ -20,6 +20,7 @@ struct SmallRecording {
     double impactAtSeconds = -1;
     int coldStartFixes = 0;
     bool gps = true; // false: G-sensor records only
+    int bFrames = 0;
 };
 
 // Writes a 320 x 180 front (and 160 x 90 rear) recording.
@@ -35,6 +36,7 @@ inline bool MakeRecording(const std::string &path, const SmallRecording &s,
     plan.rearHeight = s.rearWidth ? s.rearWidth * 9 / 16 : 0;
     plan.extraVideoStreams = s.extraVideoStreams;
     plan.fps = s.fps;
+    plan.bFrames = s.bFrames;
     plan.videoKbps = s.videoKbps;
     plan.sound = s.sound;
     plan.stretch.seconds = s.seconds;

@@ -100,7 +100,7 @@ AacStream encodeAac(int rate, int channels, int frames)
 } // namespace
 
 std::vector<AccessUnit> EncodeTestPicture(const std::string &label, int width, int height, int fps, int frames,
-                                          int kbps, const char *pattern)
+                                          int kbps, const char *pattern, int bFrames)
 {
     const std::string file = tempPath("video.264");
     const int font = 16; // the overlay scales it with the picture width
@@ -110,7 +110,8 @@ std::vector<AccessUnit> EncodeTestPicture(const std::string &label, int width, i
         ",framerate=" + std::to_string(fps) + "/1 ! textoverlay text=\"" + label +
         "\" valignment=top halignment=left shaded-background=true font-desc=\"Sans Bold " + std::to_string(font) +
         "\" ! timeoverlay valignment=bottom halignment=right shaded-background=true font-desc=\"Sans " +
-        std::to_string(font) + "\" ! x264enc speed-preset=ultrafast bframes=0 key-int-max=" + std::to_string(fps) +
+        std::to_string(font) + "\" ! x264enc speed-preset=ultrafast bframes=" + std::to_string(bFrames) +
+        " key-int-max=" + std::to_string(fps) +
         " aud=true bitrate=" + std::to_string(kbps) +
         " ! video/x-h264,stream-format=byte-stream,alignment=au ! filesink location=" + file;
     if (!run(cmd))
@@ -151,7 +152,8 @@ bool WriteRecording(const std::string &path, const RecordingPlan &plan, const Dr
                             "snow"});
     for (const Channel &c : channels) {
         video.push_back(EncodeTestPicture(std::string(c.label) + "  " + base, c.w, c.h, plan.fps, frames,
-                                          c.label[0] == 'F' ? plan.videoKbps : plan.videoKbps / 3, c.pattern));
+                                          c.label[0] == 'F' ? plan.videoKbps : plan.videoKbps / 3, c.pattern,
+                                          plan.bFrames));
         if (video.back().empty())
             return false;
         AviStream s;

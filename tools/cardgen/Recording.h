@@ -20,6 +20,7 @@ struct RecordingPlan {
     Sound sound = Sound::Aac;
     int videoKbps = 2500;
     bool gps = true;                        // false: a camera without its GPS receiver (G-sensor only)
+    int bFrames = 0;                        // B-frames between references (other cameras; tests)
     Stretch stretch;
 };
 
@@ -35,6 +36,6 @@ struct AccessUnit {
     bool key = false;
 };
 std::vector<AccessUnit> EncodeTestPicture(const std::string &label, int width, int height, int fps, int frames,
-                                          int kbps, const char *pattern);
+                                          int kbps, const char *pattern, int bFrames = 0);
 
 } // namespace cardgen

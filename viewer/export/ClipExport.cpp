@@ -117,10 +117,16 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
         result.message = QStringLiteral("cannot write %1").arg(output);
         return result;
     }
+    // Pictures stored in decoding order keep it; where they are shown in
+    // another (B-frames), the clip says when each is shown.
+    H264PictureOrder order;
+    order.takeParameterSets(config.data(), config.size());
     uint64_t t = 0;
     int failure = Mp4Ok;
     for (;;) {
         size_t size = ReadH264OneAccessUnit(reader, unit, &sets);
+        for (const std::vector<uint8_t> &set : sets.newSets)
+            order.takeParameterSets(set.data(), set.size());
         for (auto it = sets.newSets.rbegin(); size > 0 && it != sets.newSets.rend(); ++it)
             if (Mp4FileAddParameterSet(writer, it->data(), it->size()) != Mp4Ok) {
                 unit.insert(unit.begin(), it->begin(), it->end());
@@ -128,7 +134,7 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
             }
         if (size == 0)
             break;
-        const int r = Mp4FileWriteSample(writer, unit.data(), size, t);
+        const int r = Mp4FileWriteSampleInOrder(writer, unit.data(), size, t, order.next(unit.data(), size));
         if (r != Mp4Ok && r != Mp4TimeNotIncreasing) {
             failure = r;
             break;
