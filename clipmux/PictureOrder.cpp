@@ -418,26 +418,20 @@ PictureOrder H264PictureOrder::next(const uint8_t *unit, size_t size)
             top = bottom = expected + sps->offsetForTopToBottomField + f.deltaPoc[0];
         }
     } else {
-        int64_t poc = 2 * (frameNumOffset + f.frameNum);
+        int64_t count = 2 * (frameNumOffset + f.frameNum);
         if (f.nalRefIdc == 0)
-            --poc;
-        top = bottom = poc;
+            --count;
+        top = bottom = count;
     }
-    int64_t poc = f.field ? (f.bottomField ? bottom : top) : std::min(top, bottom);
-
-    PictureOrder order{poc, f.idr};
+    const int64_t poc = f.field ? (f.bottomField ? bottom : top) : std::min(top, bottom);
     if (f.resetsOrder) {
         // The picture is shown after every earlier one; its own count, and
         // the counts after it, start over from zero.
-        const int64_t temp = poc;
-        top -= temp;
-        poc = 0;
-        order = {0, true};
         m_prevPocMsb = 0;
-        m_prevPocLsb = f.field && f.bottomField ? 0 : top;
+        m_prevPocLsb = f.field && f.bottomField ? 0 : top - poc;
         m_prevFrameNumOffset = 0;
         m_prevFrameNum = 0;
-        return order;
+        return {0, true};
     }
     if (f.nalRefIdc != 0) {
         m_prevPocMsb = pocMsb;
@@ -445,7 +439,7 @@ PictureOrder H264PictureOrder::next(const uint8_t *unit, size_t size)
     }
     m_prevFrameNumOffset = frameNumOffset;
     m_prevFrameNum = f.frameNum;
-    return order;
+    return {poc, f.idr};
 }
 
 int VopCodingType(const uint8_t *unit, size_t size)
