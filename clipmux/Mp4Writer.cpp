@@ -132,7 +132,9 @@ struct Mp4Writer {
     SampleTable<uint32_t> syncSamples;
     SampleTable<uint32_t> sampleSizes;
     SampleTable<uint32_t> chunkOffsets;
-    SampleTable<PictureOrder> orders;
+    CompositionTimes composition;
+    bool compositionFailed = false;
+    uint64_t firstTimeStamp = 0; // of the first sample stored: its decoding time is 0
     std::atomic<int64_t> plainOrder{0}; // order of samples handed over without one
     uint32_t sampleCount = 0;
     uint32_t lastDuration = 0;
@@ -148,7 +150,7 @@ struct Mp4Writer {
     bool tablesFailed() const
     {
         return timeToSample.failed || syncSamples.failed || sampleSizes.failed || chunkOffsets.failed ||
-               orders.failed;
+               compositionFailed;
     }
 
     // Stores the held-back unit with the given duration.
@@ -166,7 +168,13 @@ struct Mp4Writer {
         out.put(pending.bytes.data(), pending.bytes.size());
         chunkOffsets.add(uint32_t(offset)); // every sample is a chunk of its own
         sampleSizes.add(uint32_t(pending.bytes.size()));
-        orders.add(pending.order);
+        if (sampleCount == 0)
+            firstTimeStamp = pending.timeStamp;
+        try {
+            composition.add(pending.timeStamp - firstTimeStamp, pending.order);
+        } catch (const std::bad_alloc &) {
+            compositionFailed = true;
+        }
         if (duration != 0) {
             auto &runs = timeToSample.entries;
             if (!timeToSample.failed && !runs.empty() && runs.back().delta == duration)
@@ -197,72 +205,17 @@ struct Mp4Writer {
         t.sampleCount = std::min<uint32_t>(
             sampleCount, uint32_t(std::min(sampleSizes.entries.size(), chunkOffsets.entries.size())));
         std::vector<CompositionOffset> offsets;
-        if (!orders.failed && orders.entries.size() >= t.sampleCount) {
-            try {
-                offsets = CompositionOffsetsFor(timeToSample.entries, orders.entries.data(), t.sampleCount,
-                                                t.presentationStart);
-            } catch (const std::bad_alloc &) {
-                offsets.clear(); // shown in decoding order rather than not at all
-            }
+        try {
+            if (!compositionFailed)
+                offsets = composition.finish(t.sampleCount, t.presentationStart);
+        } catch (const std::bad_alloc &) {
+            offsets.clear(); // shown in decoding order rather than not at all
+            t.presentationStart = 0;
         }
         t.compositionOffsets = &offsets;
         WriteMoov(s, t);
     }
 };
-
-std::vector<CompositionOffset> CompositionOffsetsFor(const std::vector<TimeToSample> &durations,
-                                                     const PictureOrder *orders, uint32_t count,
-                                                     uint32_t &presentationStart)
-{
-    presentationStart = 0;
-    std::vector<uint64_t> decodeTime(count);
-    uint32_t i = 0;
-    uint64_t t = 0;
-    for (const TimeToSample &run : durations)
-        for (uint32_t k = 0; k < run.count && i < count; ++k, ++i) {
-            decodeTime[i] = t;
-            t += run.delta;
-        }
-    for (; i < count; ++i) // a last sample without a duration yet
-        decodeTime[i] = t;
-
-    // Within each run, the samples sorted by their order take the decoding
-    // times one by one.
-    std::vector<uint32_t> shown(count);
-    std::vector<int64_t> offset(count);
-    int64_t least = 0;
-    bool reordered = false;
-    for (uint32_t begin = 0; begin < count;) {
-        uint32_t end = begin + 1;
-        while (end < count && !orders[end].startsRun)
-            ++end;
-        for (uint32_t k = begin; k < end; ++k)
-            shown[k] = k;
-        std::stable_sort(shown.begin() + begin, shown.begin() + end,
-                         [orders](uint32_t a, uint32_t b) { return orders[a].count < orders[b].count; });
-        for (uint32_t k = begin; k < end; ++k) {
-            const uint32_t sample = shown[k];
-            offset[sample] = int64_t(decodeTime[k]) - int64_t(decodeTime[sample]);
-            reordered = reordered || sample != k;
-            least = std::min(least, offset[sample]);
-        }
-        begin = end;
-    }
-    std::vector<CompositionOffset> runs;
-    if (!reordered || -least > int64_t(UINT32_MAX))
-        return runs;
-    for (uint32_t k = 0; k < count; ++k) {
-        const int64_t value = offset[k] - least;
-        if (value > int64_t(UINT32_MAX))
-            return {};
-        if (!runs.empty() && runs.back().offset == uint32_t(value))
-            ++runs.back().count;
-        else
-            runs.push_back({1, uint32_t(value)});
-    }
-    presentationStart = uint32_t(-least);
-    return runs;
-}
 
 uint32_t Mp4TimeFromUnix(int64_t unixSeconds)
 {

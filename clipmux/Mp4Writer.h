@@ -82,13 +82,6 @@ int Mp4FileCloseWr(Mp4Writer *writer);
 // Number of samples stored so far.
 uint32_t Mp4FileSampleCount(const Mp4Writer *writer);
 
-// The composition offsets of `count` samples with the given durations and
-// showing orders, and the media time of the first picture shown; empty when
-// every sample is shown in decoding order (or an offset would not fit).
-std::vector<CompositionOffset> CompositionOffsetsFor(const std::vector<TimeToSample> &durations,
-                                                     const PictureOrder *orders, uint32_t count,
-                                                     uint32_t &presentationStart);
-
 // Seconds since 1904-01-01 00:00:00 UTC for a time_t, as the file's
 // creation and modification times; 0 for times before 1971.
 uint32_t Mp4TimeFromUnix(int64_t unixSeconds);

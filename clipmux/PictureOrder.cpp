@@ -4,6 +4,7 @@
 #include "RbspBits.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace clipmux {
 namespace {
@@ -462,6 +463,71 @@ PictureOrder Mp4vPictureOrder::next(const uint8_t *unit, size_t size)
         return {index * kStep, false};
     }
     return {(m_lastAnchor - 1) * kStep + std::min(index - m_lastAnchor, kStep - 1), false};
+}
+
+namespace {
+
+// The picture shown first is the heap's top: least count, then first decoded.
+bool shownLater(int64_t countA, uint32_t sampleA, int64_t countB, uint32_t sampleB)
+{
+    return countA != countB ? countA > countB : sampleA > sampleB;
+}
+
+} // namespace
+
+void CompositionTimes::add(uint64_t decodeTime, PictureOrder order)
+{
+    if (order.startsRun)
+        while (!m_waiting.empty())
+            release(); // every earlier picture is shown before this one
+    const uint32_t sample = uint32_t(m_offsets.size());
+    m_offsets.push_back(0);
+    m_slots.push_back(decodeTime);
+    m_waiting.push_back({order.count, sample, decodeTime});
+    std::push_heap(m_waiting.begin(), m_waiting.end(), [](const Waiting &a, const Waiting &b) {
+        return shownLater(a.count, a.sample, b.count, b.sample);
+    });
+    while (m_waiting.size() > kWindow)
+        release();
+}
+
+void CompositionTimes::release()
+{
+    std::pop_heap(m_waiting.begin(), m_waiting.end(), [](const Waiting &a, const Waiting &b) {
+        return shownLater(a.count, a.sample, b.count, b.sample);
+    });
+    const Waiting shown = m_waiting.back();
+    m_waiting.pop_back();
+    const uint64_t slot = m_slots.front();
+    m_slots.pop_front();
+    const int64_t offset = int64_t(slot) - int64_t(shown.decodeTime);
+    if (offset > INT32_MAX || offset < INT32_MIN) {
+        m_tooLarge = true;
+        return;
+    }
+    m_offsets[shown.sample] = int32_t(offset);
+    m_reordered = m_reordered || offset != 0;
+    m_least = std::min(m_least, offset);
+}
+
+std::vector<CompositionOffset> CompositionTimes::finish(uint32_t count, uint32_t &presentationStart)
+{
+    while (!m_waiting.empty())
+        release();
+    presentationStart = 0;
+    std::vector<CompositionOffset> runs;
+    if (!m_reordered || m_tooLarge)
+        return runs;
+    const size_t n = std::min<size_t>(count, m_offsets.size());
+    for (size_t k = 0; k < n; ++k) {
+        const uint32_t value = uint32_t(int64_t(m_offsets[k]) - m_least); // 0 or more, below 2^32
+        if (!runs.empty() && runs.back().offset == value)
+            ++runs.back().count;
+        else
+            runs.push_back({1, value});
+    }
+    presentationStart = uint32_t(-m_least);
+    return runs;
 }
 
 } // namespace clipmux

@@ -4,9 +4,11 @@
 #pragma once
 
 #include "AnnexB.h"
+#include "MovieBoxes.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace clipmux {
@@ -80,6 +82,40 @@ public:
 private:
     int64_t m_index = 0;        // decoding position of this unit
     int64_t m_lastAnchor = -1;  // decoding position of the last I- or P-VOP
+};
+
+// Composition offsets worked out as samples arrive, in decoding order. As in
+// a decoder, pictures wait until more than kWindow are waiting or their run
+// ends; then the one shown first takes the next decoding time in line. H.264
+// lets at most 16 frames (32 fields) wait, so for every stream a decoder
+// accepts the result is the order of the counts within each run. Memory: 4
+// bytes a sample, and the window.
+class CompositionTimes {
+public:
+    static constexpr size_t kWindow = 64;
+
+    // The next sample: its decoding time (from the first sample's) and its
+    // place in showing order. Throws std::bad_alloc.
+    void add(uint64_t decodeTime, PictureOrder order);
+    // Ends the stream: the "ctts" runs of the first `count` samples, and the
+    // media time of the first picture shown. Empty when every picture is
+    // shown as decoded (or an offset would not fit). Throws std::bad_alloc.
+    std::vector<CompositionOffset> finish(uint32_t count, uint32_t &presentationStart);
+
+private:
+    struct Waiting {
+        int64_t count;
+        uint32_t sample;
+        uint64_t decodeTime;
+    };
+    void release();
+
+    std::vector<Waiting> m_waiting; // a heap: the picture shown first on top
+    std::deque<uint64_t> m_slots;   // decoding times not taken yet, in order
+    std::vector<int32_t> m_offsets; // showing time less decoding time, a sample
+    int64_t m_least = 0;
+    bool m_reordered = false;
+    bool m_tooLarge = false;
 };
 
 } // namespace clipmux

@@ -331,16 +331,40 @@ TEST(CompositionOffsets, FromShowingOrder)
          40},
     };
     for (const Case &c : cases) {
+        CompositionTimes times;
+        uint64_t t = 0;
+        size_t i = 0;
+        for (const TimeToSample &run : c.durations)
+            for (uint32_t k = 0; k < run.count && i < c.orders.size(); ++k, t += run.delta)
+                times.add(t, c.orders[i++]);
+        for (; i < c.orders.size(); ++i)
+            times.add(t, c.orders[i]);
         uint32_t start = 99;
-        const std::vector<CompositionOffset> got =
-            CompositionOffsetsFor(c.durations, c.orders.data(), uint32_t(c.orders.size()), start);
+        const std::vector<CompositionOffset> got = times.finish(uint32_t(c.orders.size()), start);
         ASSERT_EQ(got.size(), c.expected.size()) << c.what;
-        for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].count, c.expected[i].count) << c.what << ", run " << i;
-            EXPECT_EQ(got[i].offset, c.expected[i].offset) << c.what << ", run " << i;
+        for (size_t k = 0; k < got.size(); ++k) {
+            EXPECT_EQ(got[k].count, c.expected[k].count) << c.what << ", run " << k;
+            EXPECT_EQ(got[k].offset, c.expected[k].offset) << c.what << ", run " << k;
         }
         EXPECT_EQ(start, c.start) << c.what;
     }
+
+    // A picture shown before more pictures than any decoder holds back: the
+    // pictures that left the window before it came stay ahead of it.
+    CompositionTimes deep;
+    const uint32_t pictures = CompositionTimes::kWindow + 10;
+    for (uint32_t k = 0; k < pictures; ++k)
+        deep.add(k, {k + 1 == pictures ? 0 : int64_t(k) + 1, k == 0});
+    uint32_t start = 0;
+    const std::vector<CompositionOffset> runs = deep.finish(pictures, start);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].count, 9u);  // shown as decoded, before the last came
+    EXPECT_EQ(runs[0].offset, CompositionTimes::kWindow);
+    EXPECT_EQ(runs[1].count, CompositionTimes::kWindow); // the window, each one slot later
+    EXPECT_EQ(runs[1].offset, CompositionTimes::kWindow + 1);
+    EXPECT_EQ(runs[2].count, 1u);  // the last, shown tenth
+    EXPECT_EQ(runs[2].offset, 0u);
+    EXPECT_EQ(start, CompositionTimes::kWindow);
 }
 
 // The boxes of a file whose pictures are shown in another order; a file
