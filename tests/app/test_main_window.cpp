@@ -272,9 +272,13 @@ TEST_F(MainWindow, TheListExportsWithProgressAndSaysHowItWent)
         suggested << s;
         return chosen;
     });
-    window->exportTelemetry(ids::MenuExportGpxAll);
+    std::vector<std::pair<int, int>> progress;
+    QObject::connect(window.get(), &CDrivoraViewerDlg::exportProgressed, window.get(),
+                     [&progress](int done, int total) { progress.emplace_back(done, total); });
+    window->command(ids::MenuExportGpxAll); // as the list's menu sends it
     ASSERT_EQ(messages.told.size(), 1);
     EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("내보내기: 3개 녹화에서 "))) << messages.told[0].toStdString();
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}})) << "the dialog followed every recording";
     EXPECT_TRUE(QFileInfo(chosen).size() > 0);
     EXPECT_TRUE(suggested.value(0).endsWith(QStringLiteral("/REC_20240315_081500_0.gpx"))) << suggested.value(0).toStdString();
 
