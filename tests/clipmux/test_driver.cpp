@@ -136,6 +136,13 @@ protected:
             else
                 EXPECT_EQ(list[i].key, rawKey) << "key flag of picture " << i;
         }
+        // The decoder shows pictures in the order the stream itself gives
+        // them; the file's showing times must follow that order.
+        const Result shown = Shell("ffprobe -v error -show_entries frame=pts -of csv=p=0 " + Quote(out));
+        const std::vector<std::string> shownLines = Lines(shown.output);
+        ASSERT_EQ(shownLines.size(), expected.size());
+        for (size_t i = 0; i < shownLines.size(); ++i)
+            EXPECT_EQ(shownLines[i], std::to_string(long(i) * delta)) << "time of the picture the decoder shows " << i;
     }
 
     fs::path m_dir;
@@ -315,6 +322,9 @@ TEST_F(Clipmux, StreamsWithBFrames)
         {"weighted.264", "-c:v libx264 -bf 3 -x264-params weightp=2:weightb=1:ref=4:b-adapt=2", "h264", "avc1",
          false},
         {"interlaced.264", "-c:v libx264 -pix_fmt yuv420p -bf 2 -flags +ildct", "h264", "avc1", false},
+        {"slices.264", "-c:v libx264 -bf 3 -x264-params slices=4", "h264", "avc1", false},
+        // Sixteen B-frames in a pyramid: the longest run x264 writes.
+        {"b16.264", "-c:v libx264 -bf 16 -x264-params b-adapt=0:ref=16:b-pyramid=normal", "h264", "avc1", false},
         {"open-gop.264", "-c:v libx264 -bf 3 -x264-params open-gop=1:keyint=20", "h264", "avc1", true},
         {"b2.m4v", "-c:v mpeg4 -bf 2", "m4v", "mp4v", false},
         {"b1.m4v", "-c:v mpeg4 -bf 1 -g 7", "m4v", "mp4v", false},
