@@ -3,12 +3,10 @@
 // the end to patch the size of "mdat".
 #pragma once
 
-#include "MovieBoxes.h"
 #include "PictureOrder.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace clipmux {
 
