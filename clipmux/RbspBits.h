@@ -48,14 +48,8 @@ public:
             if (++zeros > 31)
                 return -1;
         }
-        long value = 0;
-        for (int i = 0; i < zeros; ++i) {
-            const int b = bit();
-            if (b < 0)
-                return -1;
-            value = (value << 1) | b;
-        }
-        return (1L << zeros) - 1 + value;
+        const int64_t value = bits(zeros);
+        return value < 0 ? -1 : long((int64_t(1) << zeros) - 1 + value);
     }
     // Signed Exp-Golomb code; `ok` turns false when the data runs out.
     long se(bool &ok)
