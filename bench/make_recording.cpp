@@ -1,4 +1,5 @@
-// Writes one test recording: make-recording FILE WIDTH HEIGHT REARWIDTH REARHEIGHT FPS SECONDS
+// Writes one test recording:
+// make-recording FILE WIDTH HEIGHT REARWIDTH REARHEIGHT FPS SECONDS [BFRAMES]
 #include "cardgen/Recording.h"
 
 #include <cstdio>
@@ -6,8 +7,8 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 8) {
-        std::fprintf(stderr, "usage: %s FILE WIDTH HEIGHT REARWIDTH REARHEIGHT FPS SECONDS\n", argv[0]);
+    if (argc != 8 && argc != 9) {
+        std::fprintf(stderr, "usage: %s FILE WIDTH HEIGHT REARWIDTH REARHEIGHT FPS SECONDS [BFRAMES]\n", argv[0]);
         return 2;
     }
     cardgen::RecordingPlan plan;
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     plan.rearHeight = std::atoi(argv[5]);
     plan.fps = std::atoi(argv[6]);
     plan.stretch.seconds = std::atoi(argv[7]);
+    plan.bFrames = argc == 9 ? std::atoi(argv[8]) : 0;
     plan.stretch.startUtc = 1710454500;
     plan.videoKbps = plan.width >= 1920 ? 8000 : 2500;
     const cardgen::Drive drive;
