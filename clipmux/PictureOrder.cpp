@@ -9,6 +9,9 @@
 namespace clipmux {
 namespace {
 
+// The largest picture any level allows, in macroblocks.
+constexpr long kMaxFrameSizeInMbs = 139264;
+
 // Profiles whose SPS carries chroma format, bit depths and scaling lists.
 bool hasChromaFormat(int64_t profile)
 {
@@ -133,7 +136,7 @@ bool readPps(NalSpan nal, int &id, H264PictureOrder::Pps &pps)
                 return false;
         } else if (mapType == 6) {
             const long units = b.ue();
-            if (units < 0)
+            if (units < 0 || units >= kMaxFrameSizeInMbs)
                 return false;
             int idBits = 0;
             while ((1L << idBits) < groups + 1)
@@ -398,25 +401,28 @@ PictureOrder H264PictureOrder::next(const uint8_t *unit, size_t size)
         int64_t absFrameNum = cycle != 0 ? frameNumOffset + f.frameNum : 0;
         if (f.nalRefIdc == 0 && absFrameNum > 0)
             --absFrameNum;
-        int64_t expected = 0;
+        // Wrapping arithmetic: counts only compare with their neighbours,
+        // and a hostile stream must not overflow.
+        uint64_t expected = 0;
         if (absFrameNum > 0) {
-            int64_t perCycle = 0;
+            uint64_t perCycle = 0;
             for (int64_t offset : sps->offsetForRefFrame)
-                perCycle += offset;
+                perCycle += uint64_t(offset);
             const int64_t cycles = (absFrameNum - 1) / cycle, inCycle = (absFrameNum - 1) % cycle;
-            expected = cycles * perCycle;
+            expected = uint64_t(cycles) * perCycle;
             for (int64_t i = 0; i <= inCycle; ++i)
-                expected += sps->offsetForRefFrame[size_t(i)];
+                expected += uint64_t(sps->offsetForRefFrame[size_t(i)]);
         }
         if (f.nalRefIdc == 0)
-            expected += sps->offsetForNonRefPic;
+            expected += uint64_t(sps->offsetForNonRefPic);
+        const uint64_t toBottom = uint64_t(sps->offsetForTopToBottomField);
         if (!f.field) {
-            top = expected + f.deltaPoc[0];
-            bottom = top + sps->offsetForTopToBottomField + f.deltaPoc[1];
+            top = int64_t(expected + uint64_t(f.deltaPoc[0]));
+            bottom = int64_t(uint64_t(top) + toBottom + uint64_t(f.deltaPoc[1]));
         } else if (!f.bottomField) {
-            top = bottom = expected + f.deltaPoc[0];
+            top = bottom = int64_t(expected + uint64_t(f.deltaPoc[0]));
         } else {
-            top = bottom = expected + sps->offsetForTopToBottomField + f.deltaPoc[0];
+            top = bottom = int64_t(expected + toBottom + uint64_t(f.deltaPoc[0]));
         }
     } else {
         int64_t count = 2 * (frameNumOffset + f.frameNum);
