@@ -32,7 +32,9 @@ struct Glyph {
 inline constexpr int kGaugeDigitZero = 20014;
 inline constexpr int kGaugePoint = 20012;
 inline constexpr int kGaugeBackground = 20011;
-inline constexpr int kGaugeBackgroundMiles = 20031; // the viewer's addition: "mph" in place of "km/h"
+// Skin images from 29000 on are the viewer's own additions, clear of the
+// camera maker's numbering.
+inline constexpr int kGaugeBackgroundMiles = 29011; // "mph" in place of "km/h"
 std::vector<Glyph> SpeedGaugeGlyphs(double speed);
 
 // Volume control: the filled width for a level, and the level of a click.

@@ -558,11 +558,23 @@ struct Entry {
     std::function<QImage()> draw;
 };
 
+// Ids the table below gives more than one image (the later one wins).
+QList<int> &definedTwice()
+{
+    static QList<int> ids;
+    return ids;
+}
+
 QHash<int, Entry> buildTable()
 {
     QHash<int, Entry> t;
-    auto bitmap = [&t](int id, QSize size, std::function<QImage()> draw) { t.insert(id, {SkinKind::Bitmap, size, draw}); };
-    auto png = [&t](int id, QSize size, std::function<QImage()> draw) { t.insert(id, {SkinKind::Png, size, draw}); };
+    auto add = [&t](int id, Entry entry) {
+        if (t.contains(id))
+            definedTwice().append(id);
+        t.insert(id, std::move(entry));
+    };
+    auto bitmap = [&add](int id, QSize size, std::function<QImage()> draw) { add(id, {SkinKind::Bitmap, size, draw}); };
+    auto png = [&add](int id, QSize size, std::function<QImage()> draw) { add(id, {SkinKind::Png, size, draw}); };
 
     // Window buttons: normal, pressed, hover.
     const QSize win(30, 24);
@@ -717,6 +729,12 @@ QList<int> Skin::ids()
     QList<int> ids = table().keys();
     std::sort(ids.begin(), ids.end());
     return ids;
+}
+
+QList<int> Skin::idsDefinedTwice()
+{
+    table();
+    return definedTwice();
 }
 
 void DrawSkinBitmap(QPainter &painter, int id, int x, int y, int width, int height, bool transparent, QColor key)

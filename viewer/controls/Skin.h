@@ -19,6 +19,9 @@ public:
     // PNGs carry alpha.
     static QImage image(int id);
     static QList<int> ids();
+    // Ids given two images, the first of which no control can reach: none
+    // in a sound skin.
+    static QList<int> idsDefinedTwice();
 };
 
 // Drawing primitives of the skinned controls.
