@@ -181,6 +181,34 @@ TEST_F(MainWindow, KeysAndViewModes)
     EXPECT_EQ(window->player().engine()->state(), EngineRunning);
 }
 
+// Clicked with the mouse, a toggle first shows its released face; the window
+// then shows each button's state at once.
+TEST_F(MainWindow, ClickedButtonsShowTheirState)
+{
+    window->openPaths({card()});
+    auto click = [&](int id) { QTest::mouseClick(window->button(id), Qt::LeftButton); };
+    auto face = [&](int id) { return window->button(id)->shownImage(); };
+    const auto images = [](int id) { return ids::MainButton(id).images; };
+
+    click(ids::ViewAllButton);
+    EXPECT_EQ(window->transport().viewMode(), TransportController::ViewAll);
+    EXPECT_EQ(face(ids::ViewAllButton), images(ids::ViewAllButton)[1]) << "checked";
+    EXPECT_EQ(face(ids::ViewFrontButton), images(ids::ViewFrontButton)[0]) << "no longer checked";
+    click(ids::ViewAllButton); // the mode it is in already
+    EXPECT_EQ(face(ids::ViewAllButton), images(ids::ViewAllButton)[1]);
+
+    click(ids::KindEventButton);
+    EXPECT_EQ(face(ids::KindEventButton), images(ids::KindEventButton)[1]);
+    EXPECT_EQ(face(ids::KindAllButton), images(ids::KindAllButton)[0]);
+    EXPECT_EQ(face(ids::KindParkingButton), images(ids::KindParkingButton)[2]) << "no parking recording: disabled";
+
+    click(ids::Mute);
+    EXPECT_TRUE(window->transport().muted());
+    EXPECT_EQ(face(ids::Mute), images(ids::Mute)[2]) << "the muted face";
+    click(ids::Mute);
+    EXPECT_EQ(face(ids::Mute), images(ids::Mute)[0]);
+}
+
 TEST_F(MainWindow, TheZoomButtonShowsAndHidesOneMagnifier)
 {
     CZoomDlg *zoom = window->zoomWindow();

@@ -826,8 +826,10 @@ void CDrivoraViewerDlg::openPaths(const QStringList &paths)
     for (const QString &path : paths)
         AddRecordingPath(path);
     m_list->setFilterKind(KindAll);
-    for (int id : {ids::KindAllButton, ids::KindNormalButton, ids::KindEventButton, ids::KindParkingButton})
+    for (int id : {ids::KindAllButton, ids::KindNormalButton, ids::KindEventButton, ids::KindParkingButton}) {
         m_buttons.value(id)->setChecked(id == ids::KindAllButton);
+        m_buttons.value(id)->redrawNow();
+    }
     m_list->fill(KindAll);
     afterFill(true);
 }
@@ -855,8 +857,10 @@ void CDrivoraViewerDlg::selectCategory(int kind, const QString &keep)
                                     {KindNormal, ids::KindNormalButton},
                                     {KindEvent, ids::KindEventButton},
                                     {KindParking, ids::KindParkingButton}};
-    for (auto it = buttons.cbegin(); it != buttons.cend(); ++it)
+    for (auto it = buttons.cbegin(); it != buttons.cend(); ++it) {
         m_buttons.value(it.value())->setChecked(it.key() == kind);
+        m_buttons.value(it.value())->redrawNow(); // also the one just clicked, drawn released
+    }
     m_list->fill(kind);
     if (keep.isEmpty())
         return;
@@ -936,7 +940,7 @@ void CDrivoraViewerDlg::setButtonEnabled(int id, bool on)
     if (CDvButtonCtrl *b = m_buttons.value(id)) {
         b->setEnabled(on);
         b->setEnabledState(on);
-        b->update();
+        b->redrawNow();
     }
 }
 
@@ -993,7 +997,7 @@ void CDrivoraViewerDlg::setVolumeShown(int level, bool muted)
         mute->setImages(row.images[2], row.images[3], 0, 0);
     else
         mute->setImages(row.images[0], row.images[1], 0, 0);
-    mute->update();
+    mute->redrawNow();
 }
 
 void CDrivoraViewerDlg::setViewButtons(int mode)
@@ -1001,8 +1005,9 @@ void CDrivoraViewerDlg::setViewButtons(int mode)
     m_buttons.value(ids::ViewFrontButton)->setChecked(mode == TransportController::ViewFront);
     m_buttons.value(ids::ViewRearButton)->setChecked(mode == TransportController::ViewRear);
     m_buttons.value(ids::ViewAllButton)->setChecked(mode == TransportController::ViewAll);
+    // Drawn at rest at once: the button just clicked was drawn released.
     for (int id : {ids::ViewFrontButton, ids::ViewRearButton, ids::ViewAllButton})
-        m_buttons.value(id)->update();
+        m_buttons.value(id)->redrawNow();
 }
 
 void CDrivoraViewerDlg::setSpeedSlider(int position)
