@@ -360,4 +360,9 @@ TEST(AppPaths, ProgramFolderFileSearchAndCaptureFolder)
     SetDocumentsFolderForTesting({});
     EXPECT_EQ(capture, documents.path() + QStringLiteral("/CAM_CAPTURE"));
     EXPECT_TRUE(QFileInfo(capture).isDir());
+    // An account without a documents folder yet: it is made too.
+    SetDocumentsFolderForTesting(documents.path() + QStringLiteral("/new/Documents"));
+    const QString fresh = GetCaptureFolder();
+    SetDocumentsFolderForTesting({});
+    EXPECT_TRUE(QFileInfo(fresh).isDir()) << fresh.toStdString();
 }

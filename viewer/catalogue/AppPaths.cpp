@@ -57,7 +57,9 @@ QString GetCaptureFolder()
     while (documents.size() > 1 && documents.endsWith(QLatin1Char('/')))
         documents.chop(1);
     const QString folder = documents + QStringLiteral("/CAM_CAPTURE");
-    QDir().mkdir(folder); // only the last level; an existing folder is no error
+    // With the documents folder itself where it is missing: a fresh account
+    // may have none yet, and a capture must not fail for that.
+    QDir().mkpath(folder);
     return folder;
 }
 
