@@ -9,7 +9,8 @@ packages=(
   # tests
   googletest libgtest-dev libgmock-dev
   # desktop interface and map
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libjs-leaflet fonts-noto-cjk fonts-liberation2 xdg-user-dirs
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-translations-l10n libjs-leaflet fonts-noto-cjk
+  fonts-liberation2 xdg-user-dirs
   # media
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

@@ -1,5 +1,6 @@
 #include "app/UiStringLibrary.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -143,4 +144,21 @@ TEST_F(Strings, ALoadWhileHeldOnlyCountsAReference)
     }
     held.release();
     EXPECT_TRUE(LoadUiString(1).isEmpty());
+}
+
+// Qt's own buttons and dialogs speak the interface's language.
+TEST(QtTexts, InKorean)
+{
+    ASSERT_TRUE(InstallQtKoreanTexts()) << "the system's Qt translations (qt6-translations-l10n)";
+    EXPECT_TRUE(InstallQtKoreanTexts()) << "a second call keeps the first";
+    struct Case {
+        const char *context, *text, *korean;
+    } cases[] = {
+        {"QPlatformTheme", "OK", "확인"},
+        {"QPlatformTheme", "Cancel", "취소"},
+        {"QPlatformTheme", "&Yes", "예(&Y)"},
+        {"QPlatformTheme", "&No", "아니요(&N)"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(QCoreApplication::translate(c.context, c.text).toStdString(), c.korean) << c.text;
 }

@@ -3,10 +3,14 @@
 #include "catalogue/AppPaths.h"
 #include "catalogue/NativePath.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstring>
 #include <mutex>
@@ -211,6 +215,22 @@ QString LoadUiString(int id)
     if (!library.load())
         return {};
     return library.text(id);
+}
+
+bool InstallQtKoreanTexts()
+{
+    static QTranslator *translator = nullptr;
+    if (translator)
+        return true;
+    auto *loaded = new QTranslator(QCoreApplication::instance());
+    if (!loaded->load(QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(loaded)) {
+        delete loaded;
+        return false;
+    }
+    translator = loaded;
+    return true;
 }
 
 } // namespace drivora

@@ -46,4 +46,10 @@ private:
 // missing or has no such id.
 QString LoadUiString(int id);
 
+// The texts of Qt's own dialogs and buttons (folder picker, message box
+// buttons, printer dialog) in Korean, like the rest of the interface, from
+// the system's Qt translations. False when they are not installed: those
+// texts then stay in English.
+bool InstallQtKoreanTexts();
+
 } // namespace drivora

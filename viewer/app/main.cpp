@@ -29,6 +29,7 @@
 
 #include "CDrivoraViewerDlg.h"
 #include "InstanceGuard.h"
+#include "UiStringLibrary.h"
 #include "ViewerIds.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "export/ClipExport.h"
@@ -217,6 +218,10 @@ int main(int argc, char *argv[])
                                  QStringLiteral("[PATH...]"));
     parser.addHelpOption();
     parser.process(app);
+
+    // Qt's own dialogs and buttons speak Korean like the rest of the window
+    // (the command line's help above stays in English, like its options).
+    InstallQtKoreanTexts();
 
     // A platform service the viewer cannot run without: say so and end.
     if (!InitialiseMedia()) {
