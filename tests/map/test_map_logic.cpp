@@ -6,6 +6,7 @@
 #include "map/MapGeometry.h"
 #include "map/MapRules.h"
 #include "map/MapScript.h"
+#include "support/GpsFixes.h"
 
 #include <QTemporaryDir>
 #include <QFile>
@@ -77,18 +78,10 @@ TEST(MapScript, MarkerMovesFollowTheTrack)
     EXPECT_EQ(NmeaToDegrees(0), 0);
 
     TelemetryTrack<CGPSData> track;
-    auto fix = [](uint32_t ms, int valid, double lat, double lon) {
-        CGPSData d;
-        d.stampMs = ms;
-        d.valid = valid;
-        d.latitude = lat;
-        d.longitude = lon;
-        return d;
-    };
     EXPECT_FALSE(MarkerScriptAt(track, 0)) << "no samples";
-    track.append(fix(1000, 1, 3733.9921, 12658.6781));
-    track.append(fix(2000, 0, 0, 0));
-    track.append(fix(3000, 1, -3733.9921, -12658.6781));
+    track.append(testsupport::GpsFix(1000, 1, 3733.9921, 12658.6781));
+    track.append(testsupport::GpsFix(2000, 0, 0, 0));
+    track.append(testsupport::GpsFix(3000, 1, -3733.9921, -12658.6781));
     struct Case {
         uint32_t at;
         const char *script; // nullptr: no call
@@ -112,18 +105,9 @@ TEST(MapScript, MarkerMovesFollowTheTrack)
 TEST(MapScript, TheRouteTravelsAsOneArgument)
 {
     TelemetryTrack<CGPSData> a, b, none;
-    auto fix = [](uint32_t ms, int valid, double lat, double lon, double kmh) {
-        CGPSData d;
-        d.stampMs = ms;
-        d.valid = valid;
-        d.latitude = lat;
-        d.longitude = lon;
-        d.speedKmh = kmh;
-        return d;
-    };
-    a.append(fix(0, 0, 0, 0, 0));
-    a.append(fix(1000, 1, 3733.9921, 12658.6781, 43.24));
-    b.append(fix(0, 1, -3351.8123, -15112.4567, 0));
+    a.append(testsupport::GpsFix(0, 0, 0, 0, 0));
+    a.append(testsupport::GpsFix(1000, 1, 3733.9921, 12658.6781, 43.24));
+    b.append(testsupport::GpsFix(0, 1, -3351.8123, -15112.4567, 0));
     const QString script = RouteScript({&a, &b});
     EXPECT_EQ(script.toStdString(), "javascript:showRoute(37.566535/126.977968/43.2|-33.863538/-151.207612/0.0)");
     const PageCall call = ParsePageScript(script);

@@ -8,6 +8,7 @@
 #include "map/CMapViewWnd.h"
 #include "map/WebMapArea.h"
 #include "settings/ViewerOptions.h"
+#include "support/GpsFixes.h"
 #include "support/Recordings.h"
 #include "support/Wait.h"
 
@@ -60,15 +61,6 @@ bool MarkerInTheMiddle(QWebEngineView *view)
         .toBool();
 }
 
-CGPSData Fix(uint32_t ms, int valid, double lat, double lon)
-{
-    CGPSData d;
-    d.stampMs = ms;
-    d.valid = valid;
-    d.latitude = lat;
-    d.longitude = lon;
-    return d;
-}
 
 class FakeNet : public IConnectivity {
 public:
@@ -102,9 +94,9 @@ TEST_F(WebMap, TheMarkerFollowsTheTrackAndStaysWithoutAFix)
     EXPECT_TRUE(Evaluate(view.get(), QStringLiteral("navigator.userAgent")).toString().contains(QLatin1String("DrivoraViewer")))
         << "tile servers are told who asks";
     EXPECT_EQ(marker(), QString()) << "no marker before the first fix";
-    GpsTrack().append(Fix(1000, 1, 3733.9921, 12658.6781));
-    GpsTrack().append(Fix(2000, 0, 0, 0));
-    GpsTrack().append(Fix(3000, 1, -3351.8123, 15112.4567));
+    GpsTrack().append(testsupport::GpsFix(1000, 1, 3733.9921, 12658.6781));
+    GpsTrack().append(testsupport::GpsFix(2000, 0, 0, 0));
+    GpsTrack().append(testsupport::GpsFix(3000, 1, -3351.8123, 15112.4567));
 
     view->UpdateMapPosition(500);
     EXPECT_TRUE(WaitFor([&] { return marker() == QLatin1String("37.566535,126.977968"); }));
@@ -174,9 +166,9 @@ TEST_F(WebMap, ScriptTextsCallOnlyTheNamedFunctionWithTheirTokens)
 
 TEST_F(WebMap, TheRouteIsDrawnFromTheValidFixesAndCleared)
 {
-    GpsTrack().append(Fix(0, 0, 0, 0));
+    GpsTrack().append(testsupport::GpsFix(0, 0, 0, 0));
     for (uint32_t i = 1; i <= 5; ++i)
-        GpsTrack().append(Fix(i * 1000, 1, 3733.9921 + i * 0.05, 12658.6781 + i * 0.05));
+        GpsTrack().append(testsupport::GpsFix(i * 1000, 1, 3733.9921 + i * 0.05, 12658.6781 + i * 0.05));
     view->ShowRoute({&GpsTrack()});
     EXPECT_TRUE(WaitFor([&] { return CallAndWait(view.get(), QStringLiteral("javascript:routePoints()")) == QLatin1String("5"); }));
     // The whole route is in sight.
@@ -196,7 +188,7 @@ TEST_F(WebMap, TheRouteIsDrawnFromTheValidFixesAndCleared)
 
 TEST_F(WebMap, MovesWaitForThePageThatIsStillLoading)
 {
-    GpsTrack().append(Fix(0, 1, 3733.9921, 12658.6781));
+    GpsTrack().append(testsupport::GpsFix(0, 1, 3733.9921, 12658.6781));
     view->NavigateMapPage(); // loads again
     view->UpdateMapPosition(0);
     EXPECT_TRUE(WaitFor([&] { return view->isPageReady(); }, 30000));
