@@ -2,6 +2,7 @@
 // sets and slice headers written bit by bit here, MPEG-4 visual VOP types,
 // and the composition offsets the writer derives from them.
 #include "Mp4Parse.h"
+#include "WriterConfig.h"
 #include "Mp4Writer.h"
 #include "PictureOrder.h"
 
@@ -377,12 +378,7 @@ TEST(CompositionOffsets, WrittenAsCttsAndAnEditList)
     const SpsFields type0;
     const Bytes config = Cat({Sps(type0), Pps(false)});
     for (const bool reordered : {true, false}) {
-        Mp4WrConfig cfg;
-        cfg.videoKind = StreamH264;
-        cfg.decoderConfig = config.data();
-        cfg.decoderConfigSize = int32_t(config.size());
-        cfg.width = 320;
-        cfg.height = 240;
+        Mp4WrConfig cfg = H264WriterConfig(config, 320, 240);
         Mp4Writer *w = Mp4FileOpenWr(path.c_str(), cfg);
         ASSERT_NE(w, nullptr);
         const std::vector<Slice> pictures = {{'I', 3, 0, 0}, {'P', 2, 1, 6}, {'B', 0, 2, 2}, {'B', 0, 2, 4}};

@@ -1,4 +1,5 @@
 #include "Mp4Parse.h"
+#include "WriterConfig.h"
 #include "Mp4Writer.h"
 #include "MovieBoxes.h"
 #include "SampleEntry.h"
@@ -55,12 +56,7 @@ Written WriteH264(const std::vector<Bytes> &units, uint64_t delta, bool end = tr
 {
     const std::string path = TempPath("w.3gp");
     const Bytes config = H264Config();
-    Mp4WrConfig cfg;
-    cfg.videoKind = StreamH264;
-    cfg.decoderConfig = config.data();
-    cfg.decoderConfigSize = int32_t(config.size());
-    cfg.width = 176;
-    cfg.height = 144;
+    Mp4WrConfig cfg = H264WriterConfig(config, 176, 144);
     cfg.sizeLimit = sizeLimit;
     cfg.creationTime = creationTime;
     Mp4Writer *w = Mp4FileOpenWr(path.c_str(), cfg);
@@ -227,12 +223,7 @@ TEST(Writer, DurationsFollowTheTimeStamps)
 {
     const std::string path = TempPath("d.3gp");
     const Bytes config = H264Config();
-    Mp4WrConfig cfg;
-    cfg.videoKind = StreamH264;
-    cfg.decoderConfig = config.data();
-    cfg.decoderConfigSize = int32_t(config.size());
-    cfg.width = 64;
-    cfg.height = 64;
+    Mp4WrConfig cfg = H264WriterConfig(config, 64, 64);
     Mp4Writer *w = Mp4FileOpenWr(path.c_str(), cfg);
     ASSERT_NE(w, nullptr);
     const Bytes key = H264Unit(5, 20), other = H264Unit(1, 20);
@@ -353,12 +344,7 @@ TEST(SampleEntries, ParameterSetCountsAreBounded)
     }
     config.insert(config.end(), {0, 0, 1, 0x68, 0xCE});
     const std::string path = TempPath("p.3gp");
-    Mp4WrConfig cfg;
-    cfg.videoKind = StreamH264;
-    cfg.decoderConfig = config.data();
-    cfg.decoderConfigSize = int32_t(config.size());
-    cfg.width = 16;
-    cfg.height = 16;
+    Mp4WrConfig cfg = H264WriterConfig(config, 16, 16);
     Mp4Writer *w = Mp4FileOpenWr(path.c_str(), cfg);
     ASSERT_NE(w, nullptr);
     Mp4FileCloseWr(w);
