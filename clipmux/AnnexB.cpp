@@ -24,6 +24,14 @@ size_t FindStartCode(const uint8_t *data, size_t size, size_t from)
 
 void ForEachNalUnit(const uint8_t *data, size_t size, const std::function<void(NalSpan)> &visit)
 {
+    ForEachNalUnitWhile(data, size, [&visit](NalSpan nal) {
+        visit(nal);
+        return true;
+    });
+}
+
+void ForEachNalUnitWhile(const uint8_t *data, size_t size, const std::function<bool(NalSpan)> &visit)
+{
     if (!data || size == 0)
         return;
     size_t begin = 0;
@@ -32,8 +40,8 @@ void ForEachNalUnit(const uint8_t *data, size_t size, const std::function<void(N
         size_t end = code;
         while (end > begin && data[end - 1] == 0)
             --end; // trailing zeros are never part of a NAL unit
-        if (end > begin)
-            visit({data + begin, end - begin});
+        if (end > begin && !visit({data + begin, end - begin}))
+            return;
         if (code == size)
             return;
         begin = code + 3;
@@ -43,12 +51,9 @@ void ForEachNalUnit(const uint8_t *data, size_t size, const std::function<void(N
 NalSpan FirstNalUnit(const uint8_t *data, size_t size)
 {
     NalSpan first;
-    bool found = false;
-    ForEachNalUnit(data, size, [&](NalSpan nal) {
-        if (!found) {
-            first = nal;
-            found = true;
-        }
+    ForEachNalUnitWhile(data, size, [&first](NalSpan nal) {
+        first = nal;
+        return false;
     });
     return first;
 }

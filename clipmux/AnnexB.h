@@ -21,6 +21,8 @@ size_t FindStartCode(const uint8_t *data, size_t size, size_t from);
 // first start code form a NAL unit of their own, so that nothing handed over
 // is lost; zero bytes before a start code belong to the start code.
 void ForEachNalUnit(const uint8_t *data, size_t size, const std::function<void(NalSpan)> &visit);
+// The same until visit returns false.
+void ForEachNalUnitWhile(const uint8_t *data, size_t size, const std::function<bool(NalSpan)> &visit);
 
 NalSpan FirstNalUnit(const uint8_t *data, size_t size);
 

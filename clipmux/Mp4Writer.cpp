@@ -104,7 +104,10 @@ bool isKeyFrame(StreamKind kind, const uint8_t *data, size_t size)
     switch (kind) {
     case StreamH264: { // an IDR slice (parameter sets may come first)
         bool idr = false;
-        ForEachNalUnit(data, size, [&idr](NalSpan nal) { idr = idr || (nal.data[0] & 0x1F) == 5; });
+        ForEachNalUnitWhile(data, size, [&idr](NalSpan nal) {
+            idr = (nal.data[0] & 0x1F) == 5;
+            return !idr;
+        });
         return idr;
     }
     case StreamMp4v: // I-VOP: vop_coding_type 0 (headers may lead it)

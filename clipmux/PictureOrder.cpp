@@ -362,15 +362,14 @@ void H264PictureOrder::takeParameterSet(NalSpan nal)
 
 PictureOrder H264PictureOrder::next(const uint8_t *unit, size_t size)
 {
-    NalSpan slice;
-    ForEachNalUnit(unit, size, [&](NalSpan nal) {
+    NalSpan slice; // in-band sets lead the unit; the first slice ends the look
+    ForEachNalUnitWhile(unit, size, [&](NalSpan nal) {
         const int type = nal.data[0] & 0x1F;
-        if (slice.data)
-            return;
         if (type == 7 || type == 8)
-            takeParameterSet(nal); // in-band sets lead the unit
+            takeParameterSet(nal);
         else if ((type == 1 || type == 5) && nal.size >= 2)
             slice = nal;
+        return !slice.data;
     });
     SliceOrderFields f;
     const Sps *sps = nullptr;
