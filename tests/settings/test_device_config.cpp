@@ -55,7 +55,7 @@ TEST(DeviceConfig, TheWrittenPairOfFilesByteForByte)
     CardSettings s = Filled();
     s.chooseDefaults(QDateTime(QDate(2013, 5, 7), QTime(9, 5, 0)));
     s.applyTime = true;
-    ASSERT_TRUE(WriteDeviceFiles(card.filePath("setup.cfg"), card.filePath("time.cfg"), s));
+    ASSERT_TRUE(WriteDeviceFiles(card.path(), s));
     EXPECT_EQ(Read(card.filePath("setup.cfg")), QByteArray("Product Name            : KVR2650\r\n"
                                                            "H/W Version             : V1.0.0\r\n"
                                                            "S/W Version             : V0.0.6\r\n"
@@ -75,7 +75,7 @@ TEST(DeviceConfig, TheWrittenPairOfFilesByteForByte)
 
     // Read back into a fresh form: the same choices.
     CardSettings back = Filled();
-    ASSERT_TRUE(ReadDeviceFiles(card.filePath("setup.cfg"), card.filePath("time.cfg"), back));
+    ASSERT_TRUE(ReadDeviceFiles(card.path(), back));
     EXPECT_EQ(SetupFileBytes(back), SetupFileBytes(s));
     back.applyTime = true;
     EXPECT_EQ(TimeFileBytes(back), TimeFileBytes(s));
@@ -152,7 +152,7 @@ TEST(DeviceConfig, ReadingRules)
         QTemporaryDir card;
         Write(card.filePath("setup.cfg"), c.setup);
         CardSettings s = Filled();
-        ASSERT_TRUE(ReadDeviceFiles(card.filePath("setup.cfg"), card.filePath("time.cfg"), s));
+        ASSERT_TRUE(ReadDeviceFiles(card.path(), s));
         c.check(s);
     }
 }
@@ -163,19 +163,19 @@ TEST(DeviceConfig, TimeAndDrivesOneAfterAnother)
     Write(truckCard.filePath("setup.cfg"), SetupLines({"x", "x", "x", "1", "1", "1", "1", "1", "1", "1", "1", "4", "1", "1"}));
     Write(truckCard.filePath("time.cfg"), "13/05/07\r\n09/05/00\r\n");
     Write(carCard.filePath("setup.cfg"), SetupLines({"x", "x", "x", "1", "1", "1", "1", "1", "1", "1", "0", "1", "1", "1"}));
-    Write(carCard.filePath("time.cfg"), "31/13/3\r\n7");
+    Write(carCard.filePath("time.cfg"), "99/13/3\r\n7");
 
     CardSettings s = Filled();
-    ASSERT_TRUE(ReadDeviceFiles(truckCard.filePath("setup.cfg"), truckCard.filePath("time.cfg"), s));
+    ASSERT_TRUE(ReadDeviceFiles(truckCard.path(), s));
     EXPECT_EQ(s.cutOff.chosenText(), QStringLiteral("24.2V"));
     EXPECT_EQ(s.year.chosenText() + s.month.chosenText() + s.day.chosenText(), QStringLiteral("20130507"));
     EXPECT_EQ(s.hour.chosenText() + s.minute.chosenText() + s.second.chosenText(), QStringLiteral("090500"));
 
     // The other battery type: the cut-off list holds only its own entries.
-    ASSERT_TRUE(ReadDeviceFiles(carCard.filePath("setup.cfg"), carCard.filePath("time.cfg"), s));
+    ASSERT_TRUE(ReadDeviceFiles(carCard.path(), s));
     EXPECT_EQ(s.cutOff.entries, CardSettings::CutOffEntries(false));
     EXPECT_EQ(s.cutOff.chosenText(), QStringLiteral("11.5V"));
-    EXPECT_EQ(s.year.chosenText(), QStringLiteral("2013")) << "year 31 (2031) is no entry: kept";
+    EXPECT_EQ(s.year.chosenText(), QStringLiteral("2013")) << "year 99 (2099) is no entry: kept";
     EXPECT_EQ(s.month.chosenText(), QStringLiteral("05")) << "month 13 is no entry: kept";
     EXPECT_EQ(s.day.chosenText(), QStringLiteral("30")) << "\"3\" begins 30 first";
     EXPECT_EQ(s.hour.chosenText(), QStringLiteral("09")) << "\"7\" begins no hour: kept";
@@ -183,7 +183,8 @@ TEST(DeviceConfig, TimeAndDrivesOneAfterAnother)
     // A card without setup.cfg: the choices are cleared, but channels and
     // parking time keep theirs; time.cfg is not read.
     s.applyTime = true;
-    EXPECT_FALSE(ReadDeviceFiles(noCard.filePath("setup.cfg"), truckCard.filePath("time.cfg"), s));
+    Write(noCard.filePath("time.cfg"), "24/01/01\r\n01/01/01\r\n");
+    EXPECT_FALSE(ReadDeviceFiles(noCard.path(), s));
     EXPECT_EQ(s.sensitivity.chosen, -1);
     EXPECT_EQ(s.year.chosen, -1);
     EXPECT_FALSE(s.applyTime);
@@ -199,11 +200,12 @@ TEST(DeviceConfig, TimeAndDrivesOneAfterAnother)
     EXPECT_EQ(s.cutOff.chosenText(), QStringLiteral("23.4V"));
 }
 
-TEST(DeviceConfig, ACardThatCannotBeWrittenKeepsItsOldFiles)
+TEST(DeviceConfig, ACardThatCannotBeWrittenKeepsItsOldFilesAndSaysWhy)
 {
     testsupport::SmallDisk disk("64k");
     if (!disk.available())
         GTEST_SKIP() << "mounting a small disk needs root";
+    const QString root = QString::fromStdString(disk.path());
     const QString setup = QString::fromStdString(disk.file("setup.cfg"));
     const QString time = QString::fromStdString(disk.file("time.cfg"));
     const QByteArray oldSetup = SetupLines({"KVR2650", "V1.0.0", "V0.0.6", "1"});
@@ -213,23 +215,40 @@ TEST(DeviceConfig, ACardThatCannotBeWrittenKeepsItsOldFiles)
     s.chooseDefaults(QDateTime(QDate(2020, 1, 1), QTime(1, 2, 3)));
 
     // Apply time off: time.cfg stays as it was.
-    ASSERT_TRUE(WriteDeviceFiles(setup, time, s));
+    ASSERT_TRUE(WriteDeviceFiles(root, s));
     EXPECT_EQ(Read(time), QByteArray("12/01/01\r\n00/00/00\r\n"));
     Write(setup, oldSetup);
 
     s.applyTime = true;
-    QString why;
+    CardFileError error;
     disk.fill();
-    EXPECT_FALSE(WriteDeviceFiles(setup, time, s, &why)) << "a full card";
-    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(WriteDeviceFiles(root, s, nullptr, &error));
+    EXPECT_EQ(error.problem, CardFileProblem::Full) << error.detail.toStdString();
     disk.unfill();
     ASSERT_TRUE(disk.setReadOnly(true));
-    EXPECT_FALSE(WriteDeviceFiles(setup, time, s, &why)) << "a write-protected card";
-    EXPECT_TRUE(why.contains(QStringLiteral("setup.cfg"))) << why.toStdString();
+    EXPECT_FALSE(WriteDeviceFiles(root, s, nullptr, &error));
+    EXPECT_EQ(error.problem, CardFileProblem::ReadOnly);
+    EXPECT_TRUE(error.path.endsWith(QStringLiteral("setup.cfg"))) << error.path.toStdString();
     ASSERT_TRUE(disk.setReadOnly(false));
     EXPECT_EQ(Read(setup), oldSetup);
     EXPECT_EQ(Read(time), QByteArray("12/01/01\r\n00/00/00\r\n"));
-    EXPECT_EQ(QDir(QString::fromStdString(disk.path())).entryList(QDir::Files),
-              QStringList({"setup.cfg", "time.cfg"}))
+    EXPECT_EQ(QDir(root).entryList(QDir::Files | QDir::Hidden), QStringList({"setup.cfg", "time.cfg"}))
         << "nothing left aside";
+}
+
+TEST(DeviceConfig, TheYearListRunsTenYearsAhead)
+{
+    CardSettings s;
+    s.fillLists(Text, QDate(2031, 6, 1));
+    EXPECT_EQ(s.year.entries.first(), QStringLiteral("2011"));
+    EXPECT_EQ(s.year.entries.last(), QStringLiteral("2041"));
+    s.setDateTime(QDateTime(QDate(2031, 6, 1), QTime(12, 0, 0)));
+    s.applyTime = true;
+    EXPECT_TRUE(TimeFileBytes(s).startsWith("31/06/01\r\n")) << "not an empty year";
+
+    QTemporaryDir card;
+    Write(card.filePath("setup.cfg"), SetupLines({"KVR2650", "V1.0.0", "V0.0.6", "1"}));
+    Write(card.filePath("time.cfg"), "33/01/02\r\n03/04/05\r\n");
+    ASSERT_TRUE(ReadDeviceFiles(card.path(), s));
+    EXPECT_EQ(s.year.chosenText(), QStringLiteral("2033"));
 }

@@ -101,22 +101,22 @@ TEST_F(SettingDialog, ReadChangeSaveAndReadBack)
         setup += QByteArray(kSetupLabels[i]) + values[i] + "\r\n";
     Write(sd.filePath("setup.cfg"), setup);
     Write(sd.filePath("time.cfg"), "13/05/07\r\n09/05/00\r\n");
-    volumes.list = {card(QStringLiteral("/")), card(sd.path())};
+    volumes.list = {card(QStringLiteral("/"), "ext4", false), card(sd.path())};
 
     CSettingDlg d(services);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("환경 설정"));
     EXPECT_EQ(at<QPushButton>(d, ids::SettingSave)->text(), QStringLiteral("저장"));
     EXPECT_EQ(at<QPushButton>(d, ids::SettingDefaults)->text(), QStringLiteral("기본값"));
     QComboBox *drive = at<QComboBox>(d, ids::SettingDrive);
-    ASSERT_EQ(drive->count(), 2);
-    EXPECT_EQ(drive->itemText(1), QStringLiteral("KVR-2650(") + sd.path() + QLatin1Char(')'));
+    ASSERT_EQ(drive->count(), 1) << "the system's volume is no card";
+    EXPECT_EQ(drive->itemText(0), QStringLiteral("KVR-2650(") + sd.path() + QLatin1Char(')'));
     EXPECT_EQ(drive->currentIndex(), -1);
     EXPECT_EQ(at<QLineEdit>(d, ids::SettingFolder)->text(), capture()) << "the default folder, not the stored one";
     EXPECT_EQ(at<QLabel>(d, ids::SettingSkipNumber)->text(), QStringLiteral("3"));
     EXPECT_EQ(at<QComboBox>(d, ids::SettingSensitivity)->count(), 7);
     EXPECT_FALSE(at<QComboBox>(d, ids::SettingYear)->isEnabled());
 
-    d.chooseDrive(1);
+    d.chooseDrive(0);
     EXPECT_EQ(at<QComboBox>(d, ids::SettingSensitivity)->currentIndex(), 2);
     EXPECT_TRUE(at<QRadioButton>(d, ids::SettingTruckBattery)->isChecked());
     EXPECT_EQ(at<QComboBox>(d, ids::SettingCutOff)->currentText(), QStringLiteral("23.4V"));
@@ -124,7 +124,7 @@ TEST_F(SettingDialog, ReadChangeSaveAndReadBack)
     EXPECT_EQ(at<QComboBox>(d, ids::SettingYear)->currentText(), QStringLiteral("2013"));
 
     at<QComboBox>(d, ids::SettingSensitivity)->setCurrentIndex(6);
-    at<QRadioButton>(d, ids::SettingCarBattery)->setChecked(true); // the cut-off position stays
+    at<QRadioButton>(d, ids::SettingCarBattery)->click(); // the cut-off position stays
     EXPECT_EQ(at<QComboBox>(d, ids::SettingCutOff)->currentText(), QStringLiteral("11.7V"));
     at<QSlider>(d, ids::SettingSkipSlider)->setValue(8);
     EXPECT_EQ(at<QLabel>(d, ids::SettingSkipNumber)->text(), QStringLiteral("8"));
@@ -170,7 +170,7 @@ TEST_F(SettingDialog, SavesThatCannotBeDoneKeepTheDialogOpen)
     at<QSlider>(d, ids::SettingSkipSlider)->setValue(9);
     at<QPushButton>(d, ids::SettingSave)->click();
     ASSERT_EQ(messages.told.size(), 1);
-    EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("오류: 메모리 카드에 설정을 저장하지 못했습니다."))) << messages.told[0].toStdString();
+    EXPECT_TRUE(messages.told[0].startsWith(QStringLiteral("오류: 메모리 카드가 쓰기 방지되어 있어"))) << messages.told[0].toStdString();
     EXPECT_NE(d.result(), QDialog::Accepted) << "stays open for another drive or cancel";
     ViewerOptions back;
     ASSERT_TRUE(ReadViewerOptions(OptionFilePath(), back));
@@ -224,22 +224,21 @@ TEST_F(SettingDialog, DefaultsApplyTimeAndTheFolder)
 TEST_F(SettingDialog, FormatAsksOnlyForARemovableFatCardAndSaysHowItWent)
 {
     QTemporaryDir a, b, c;
-    volumes.list = {card(a.path(), "ext4"), card(b.path(), "vfat", false), card(QStringLiteral("/")), card(c.path())};
+    volumes.list = {card(a.path(), "ext4"), card(b.path(), "vfat", false), card(c.path())};
     CSettingDlg d(services);
     QPushButton *format = at<QPushButton>(d, ids::SettingFormat);
     format->click();
     EXPECT_TRUE(messages.told.isEmpty()) << "no drive chosen: nothing";
     const char *refusals[] = {"포맷: FAT 형식의 메모리 카드만 포맷할 수 있습니다.",
-                              "포맷: 이동식 디스크가 아닌 드라이브는 포맷할 수 없습니다.",
-                              "포맷: 시스템이나 사용자 폴더가 있는 드라이브는 포맷할 수 없습니다."};
-    for (int i = 0; i < 3; ++i) {
+                              "포맷: 이동식 디스크가 아닌 드라이브는 포맷할 수 없습니다."};
+    for (int i = 0; i < 2; ++i) {
         messages.told.clear();
         d.chooseDrive(i);
         format->click();
         EXPECT_EQ(messages.told, QStringList({QString::fromUtf8(refusals[i])}));
     }
     EXPECT_TRUE(messages.asked.isEmpty());
-    d.chooseDrive(3);
+    d.chooseDrive(2);
     messages.answer = false;
     messages.told.clear();
     format->click();
@@ -249,4 +248,38 @@ TEST_F(SettingDialog, FormatAsksOnlyForARemovableFatCardAndSaysHowItWent)
     format->click();
     EXPECT_EQ(formatter.formatted, QStringList({c.path() + QStringLiteral(" KVR-2650")}));
     EXPECT_EQ(messages.told, QStringList({"포맷: 포맷을 마쳤습니다. 볼륨 레이블: KVR-2650"}));
+}
+
+TEST_F(SettingDialog, ClickingTheBatteryTypeAlreadyChosenFillsTheCutOffList)
+{
+    QTemporaryDir sd; // no setup.cfg: nothing chosen, 12 V, an empty cut-off list
+    volumes.list = {card(sd.path())};
+    CSettingDlg d(services);
+    d.chooseDrive(0);
+    QRadioButton *car = at<QRadioButton>(d, ids::SettingCarBattery);
+    ASSERT_TRUE(car->isChecked());
+    ASSERT_EQ(at<QComboBox>(d, ids::SettingCutOff)->count(), 0);
+    car->click();
+    EXPECT_EQ(at<QComboBox>(d, ids::SettingCutOff)->count(), 5);
+    EXPECT_EQ(at<QComboBox>(d, ids::SettingCutOff)->currentText(), QStringLiteral("사용안함"));
+    at<QPushButton>(d, ids::SettingSave)->click();
+    EXPECT_EQ(Read(sd.filePath("setup.cfg")).split('\n').value(11), QByteArray(kSetupLabels[11]) + "0\r");
+}
+
+TEST_F(SettingDialog, WithoutACardTheViewersOwnOptionsAreSaved)
+{
+    volumes.list = {card(QStringLiteral("/"), "ext4", false), card(QDir::homePath(), "ext4", false)};
+    CSettingDlg d(services);
+    QComboBox *drive = at<QComboBox>(d, ids::SettingDrive);
+    EXPECT_EQ(drive->count(), 0);
+    EXPECT_EQ(drive->placeholderText(), QString::fromUtf8(ids::kCardNoneFound));
+    EXPECT_FALSE(drive->isEnabled()) << "the card's part waits for a card";
+    at<QSlider>(d, ids::SettingSkipSlider)->setValue(7);
+    at<QPushButton>(d, ids::SettingSave)->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(" | ").toStdString();
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/setup.cfg")));
+    ViewerOptions back;
+    ASSERT_TRUE(ReadViewerOptions(OptionFilePath(), back));
+    EXPECT_EQ(back.playValue, 7);
 }

@@ -46,8 +46,8 @@ TEST(SettingsForm, ReadChangeSaveReadBack)
 
     SettingsForm form(volumes);
     form.open(Text, &stored, QStringLiteral("/home/u/Documents/CAM_CAPTURE"));
-    EXPECT_EQ(form.drives.size(), 2);
-    EXPECT_EQ(form.drives[1].entryText(), QStringLiteral("KVR-2650(") + card.path() + QLatin1Char(')'));
+    ASSERT_EQ(form.drives.size(), 1) << "the system's volume is no card";
+    EXPECT_EQ(form.drives[0].entryText(), QStringLiteral("KVR-2650(") + card.path() + QLatin1Char(')'));
     EXPECT_EQ(form.folder, QStringLiteral("/home/u/Documents/CAM_CAPTURE")) << "the default folder, not the stored one";
     EXPECT_EQ(form.playValue, 7);
     EXPECT_TRUE(form.rearMirror);
@@ -59,7 +59,7 @@ TEST(SettingsForm, ReadChangeSaveReadBack)
 
     // A card without setup.cfg: choosing it clears; saving writes -1 or 0
     // for every empty list.
-    form.chooseDrive(1);
+    form.chooseDrive(0);
     EXPECT_EQ(form.card.sensitivity.chosen, -1);
     form.playValue = 8; // the trackbar moved to 8
     ASSERT_EQ(form.save(options, record, nullptr), SettingsForm::Saved::Done);
@@ -84,7 +84,7 @@ TEST(SettingsForm, ReadChangeSaveReadBack)
     EXPECT_EQ(Read(card.filePath("time.cfg")), QByteArray("24/03/15\r\n08/15/00\r\n"));
     SettingsForm again(volumes);
     again.open(Text, nullptr, QString());
-    again.chooseDrive(1);
+    again.chooseDrive(0);
     EXPECT_EQ(again.card.cutOff.chosenText(), QStringLiteral("23.8V"));
     EXPECT_EQ(again.card.sensitivity.chosen, 3);
     EXPECT_EQ(again.card.year.chosenText(), QStringLiteral("2024"));
@@ -144,6 +144,51 @@ TEST(CardVolumes, OnlyARemovableFatCardAwayFromTheSystemIsFormatted)
         v.removable = c.removable;
         EXPECT_EQ(CheckFormat(v, QStringLiteral("/home/u")), c.refusal) << c.root << " " << c.fs;
     }
+}
+
+TEST(CardVolumes, TheDriveListOffersOnlyWhatCanBeTheCamerasCard)
+{
+    struct Case {
+        const char *root, *fs;
+        bool removable, offered;
+    } cases[] = {
+        {"/media/u/KVR-2650", "vfat", true, true},
+        {"/media/u/KVR-2650", "exfat", false, true}, // a card reader that says it is fixed
+        {"/media/u/STICK", "ext4", true, true},      // a copied card on a USB stick
+        {"/mnt/data", "ext4", false, false},
+        {"/", "ext4", false, false},
+        {"/", "vfat", true, false},
+        {"/home", "ext4", false, false},
+        {"/home/u", "vfat", true, false},
+        {"/boot/efi", "vfat", false, true}, // FAT, though no card: formatting still refuses it
+    };
+    FakeVolumes volumes;
+    for (const Case &c : cases)
+        volumes.list << CardVolume{QString(), QString::fromLatin1(c.root), QStringLiteral("/dev/sdz1"),
+                                   QString::fromLatin1(c.fs), c.removable};
+    SettingsForm form(volumes, QStringLiteral("/home/u"));
+    form.open(Text, nullptr, QString());
+    QStringList offered, expected;
+    for (const CardVolume &v : form.drives)
+        offered << v.root + QLatin1Char(' ') + v.fileSystem;
+    for (const Case &c : cases)
+        if (c.offered)
+            expected << QString::fromLatin1(c.root) + QLatin1Char(' ') + QString::fromLatin1(c.fs);
+    EXPECT_EQ(offered, expected);
+
+    // No card at all: the viewer's options are saved, nothing else.
+    QTemporaryDir config;
+    FakeVolumes none;
+    none.list = {{QString(), QStringLiteral("/"), QStringLiteral("/dev/sda1"), QStringLiteral("ext4"), false}};
+    SettingsForm alone(none, QStringLiteral("/home/u"));
+    alone.open(Text, nullptr, QStringLiteral("/pictures"));
+    alone.playValue = 4;
+    ViewerOptions record;
+    EXPECT_EQ(alone.save(config.filePath("option.ini"), record, nullptr), SettingsForm::Saved::Done);
+    ViewerOptions back;
+    ASSERT_TRUE(ReadViewerOptions(config.filePath("option.ini"), back));
+    EXPECT_EQ(back.playValue, 4);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/setup.cfg")));
 }
 
 TEST(CardVolumes, FormattingADiskImageWritesTheCamerasLabel)

@@ -40,7 +40,7 @@ inline size_t ReplaceFourCc(std::string &bytes, const char *from, const char *to
 // available() says whether it could be made.
 class SmallDisk {
 public:
-    explicit SmallDisk(const std::string &size = "64k")
+    explicit SmallDisk(const std::string &size = "64k") : m_size(size)
     {
         char pattern[] = "/tmp/drivora-disk-XXXXXX";
         if (!::mkdtemp(pattern))
@@ -55,6 +55,20 @@ public:
             ::umount(m_path.c_str());
         if (!m_path.empty())
             ::rmdir(m_path.c_str());
+    }
+    // Takes the disk away (as a card pulled out), leaving its empty folder;
+    // mount() puts a fresh one there again.
+    bool unmount()
+    {
+        if (m_mounted && ::umount(m_path.c_str()) == 0)
+            m_mounted = false;
+        return !m_mounted;
+    }
+    bool mount()
+    {
+        if (!m_mounted && !m_path.empty())
+            m_mounted = ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, ("size=" + m_size).c_str()) == 0;
+        return m_mounted;
     }
     SmallDisk(const SmallDisk &) = delete;
     SmallDisk &operator=(const SmallDisk &) = delete;
@@ -88,6 +102,7 @@ public:
     }
 
 private:
+    std::string m_size;
     std::string m_path;
     bool m_mounted = false;
 };

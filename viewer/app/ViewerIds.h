@@ -167,6 +167,13 @@ inline constexpr const char *kSettingFolderTitle = "selec Folder";
 inline constexpr const char *kSettingCardNotWritten =
     "메모리 카드에 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치와 연결을 확인하거나 다른 드라이브를 선택해 "
     "주십시오.\n(%1)";
+inline constexpr const char *kCardFull = "메모리 카드에 빈 공간이 없어 설정을 저장하지 못했습니다. 카드의 파일을 정리하거나 포맷한 뒤 다시 저장해 주십시오.\n(%1)";
+inline constexpr const char *kCardReadOnly = "메모리 카드가 쓰기 방지되어 있어 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치를 확인해 주십시오.\n(%1)";
+inline constexpr const char *kCardGone = "메모리 카드가 빠졌거나 다시 연결되었습니다. 카드를 넣고 드라이브를 다시 선택해 주십시오.\n(%1)";
+inline constexpr const char *kCardNotAFile = "카드의 설정 파일 자리에 일반 파일이 아닌 것(폴더, 장치, FIFO)이 있어 읽거나 쓰지 않았습니다.\n(%1)";
+inline constexpr const char *kCardLinkLeadsOut = "카드의 설정 파일이 카드 밖을 가리키는 링크여서 읽거나 쓰지 않았습니다.\n(%1)";
+inline constexpr const char *kCardDenied = "메모리 카드에 쓸 권한이 없습니다.\n(%1)";
+inline constexpr const char *kCardNoneFound = "메모리 카드가 없습니다";
 inline constexpr const char *kSettingOptionsNotWritten = "뷰어 설정 파일을 저장하지 못했습니다.\n(%1)";
 inline constexpr const char *kFormatCaption = "포맷";
 inline constexpr const char *kFormatDone = "포맷을 마쳤습니다. 볼륨 레이블: %1";

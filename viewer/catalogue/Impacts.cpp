@@ -97,16 +97,14 @@ int StrongestImpact(const std::vector<Impact> &impacts)
 int CardSensitivityFor(const QString &recordingPath)
 {
     const QDir folder = QFileInfo(recordingPath).absoluteDir();
-    QStringList places = {folder.filePath(QString::fromLatin1(kSetupFileName))};
+    QStringList places = {folder.path()};
     QDir up = folder;
     if (up.cdUp())
-        places.prepend(up.filePath(QString::fromLatin1(kSetupFileName)));
-    for (const QString &setup : places) {
-        if (!QFileInfo(setup).isFile())
-            continue;
+        places.prepend(up.path());
+    for (const QString &root : places) {
         CardSettings s;
         s.sensitivity.fill({QString(), QString(), QString(), QString(), QString(), QString(), QString()});
-        if (ReadDeviceFiles(setup, QString(), s) && s.sensitivity.chosen >= 0)
+        if (ReadDeviceFiles(root, s) && s.sensitivity.chosen >= 0)
             return s.sensitivity.chosen;
     }
     return kDefaultSensitivity;

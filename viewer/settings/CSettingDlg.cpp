@@ -63,7 +63,7 @@ CSettingDlg::CSettingDlg(const Services &services, QWidget *parent)
     ReadExtraOptions(ExtraOptionFilePath(OptionFilePath()), read);
     ViewerOptions::instance() = haveOptions ? read : ViewerOptions::instance();
     m_form.open(loaded ? std::function<QString(int)>([&texts](int id) { return texts.text(id); }) : nullptr,
-                haveOptions ? &read : nullptr, GetCaptureFolder());
+                haveOptions ? &read : nullptr, GetCaptureFolder(), m_services.now().date());
     m_lists = {{ids::SettingSensitivity, &m_form.card.sensitivity}, {ids::SettingQuality, &m_form.card.quality},
                {ids::SettingVolume, &m_form.card.volume},           {ids::SettingChannels, &m_form.card.channels},
                {ids::SettingParkingSelect, &m_form.card.parkingSelect},
@@ -85,6 +85,12 @@ CSettingDlg::CSettingDlg(const Services &services, QWidget *parent)
     for (const CardVolume &v : m_form.drives)
         drive->addItem(v.entryText());
     drive->setCurrentIndex(-1);
+    if (m_form.drives.isEmpty()) {
+        // No card: its part waits; the viewer's own options can be saved.
+        drive->setPlaceholderText(QString::fromUtf8(ids::kCardNoneFound));
+        if (auto *cardPart = findChild<QGroupBox *>(QStringLiteral("cardPart")))
+            cardPart->setEnabled(false);
+    }
     toWidgets();
     resize(sizeHint().expandedTo(kTemplateSize));
 }
@@ -151,6 +157,7 @@ void CSettingDlg::build()
 
     // The card.
     auto *card = group(caption(148, "드리보라 환경 설정"));
+    card->setObjectName(QStringLiteral("cardPart"));
     auto *cardLayout = new QGridLayout(card);
     auto *driveGroup = group(caption(149, "드라이브 선택"));
     auto *driveLayout = new QVBoxLayout(driveGroup);
@@ -194,12 +201,13 @@ void CSettingDlg::build()
     batteryLayout->addLayout(row({car, truck}), 0, 0, 1, 2);
     batteryLayout->addWidget(label(caption(186, "차단전압")), 1, 0);
     batteryLayout->addWidget(makeCombo(ids::SettingCutOff), 1, 1);
+    // A click, even on the type already chosen, fills the cut-off list.
     for (QRadioButton *b : {car, truck})
-        connect(b, &QRadioButton::toggled, this, [this, truck](bool) {
+        connect(b, &QRadioButton::clicked, this, [this, b, truck] {
             if (m_updating)
                 return;
             fromWidgets();
-            m_form.card.changeBattery(truck->isChecked());
+            m_form.card.changeBattery(b == truck);
             toWidgets();
         });
     cardLayout->addWidget(battery, 2, 1);
@@ -378,8 +386,10 @@ void CSettingDlg::fromWidgets()
 void CSettingDlg::chooseDrive(int index)
 {
     fromWidgets();
-    m_form.chooseDrive(index);
+    const CardFileError error = m_form.chooseDrive(index);
     toWidgets();
+    if (error.problem != CardFileProblem::None)
+        m_services.messages->inform(this, QString::fromUtf8(ids::kSettingErrorCaption), CardErrorText(error));
 }
 
 void CSettingDlg::restoreDefaults()
@@ -437,8 +447,7 @@ void CSettingDlg::save()
                                     QString::fromUtf8(ids::kSettingNoDrive));
         return;
     case SettingsForm::Saved::CardNotWritten:
-        m_services.messages->inform(this, QString::fromUtf8(ids::kSettingErrorCaption),
-                                    QString::fromUtf8(ids::kSettingCardNotWritten).arg(why));
+        m_services.messages->inform(this, QString::fromUtf8(ids::kSettingErrorCaption), why);
         return; // stays open: another drive, or cancel
     case SettingsForm::Saved::OptionsNotWritten:
         m_services.messages->inform(this, QString::fromUtf8(ids::kSettingErrorCaption),

@@ -90,6 +90,7 @@ QList<CardVolume> SystemVolumes::volumes()
         v.device = device;
         v.fileSystem = fs;
         v.removable = IsRemovableDevice(device);
+        v.mountPoint = true;
         out << v;
     }
     return out;
@@ -103,15 +104,25 @@ bool IsFatFamily(const QString &fileSystem)
     return fat.contains(fileSystem.toLower());
 }
 
-FormatRefusal CheckFormat(const CardVolume &volume, const QString &home)
+bool HoldsSystemOrHome(const CardVolume &volume, const QString &home)
 {
     const QString root = QDir::cleanPath(volume.root);
     auto holds = [&root](const QString &path) {
         const QString p = QDir::cleanPath(path);
         return root == QLatin1String("/") || p == root || p.startsWith(root + QLatin1Char('/'));
     };
-    if (root.isEmpty() || holds(QStringLiteral("/usr")) || holds(QStringLiteral("/etc")) ||
-        (!home.isEmpty() && holds(home)))
+    return root.isEmpty() || holds(QStringLiteral("/usr")) || holds(QStringLiteral("/etc")) ||
+           (!home.isEmpty() && (holds(home) || holds(QFileInfo(home).canonicalFilePath())));
+}
+
+bool MayHoldCard(const CardVolume &volume, const QString &home)
+{
+    return !HoldsSystemOrHome(volume, home) && (volume.removable || IsFatFamily(volume.fileSystem));
+}
+
+FormatRefusal CheckFormat(const CardVolume &volume, const QString &home)
+{
+    if (HoldsSystemOrHome(volume, home))
         return FormatRefusal::SystemVolume;
     if (!IsFatFamily(volume.fileSystem))
         return FormatRefusal::NotFat;

@@ -14,6 +14,9 @@ struct CardVolume {
     QString device;     // the block device, or a disk image file
     QString fileSystem; // "vfat", "exfat", "ext4", ...
     bool removable = false;
+    // The root is where the volume is mounted (the system's volumes): a card
+    // file is read or written only while it still is.
+    bool mountPoint = false;
 
     // "label(root)", as the drive list shows it.
     QString entryText() const { return label + QLatin1Char('(') + root + QLatin1Char(')'); }
@@ -37,6 +40,13 @@ public:
 };
 
 bool IsFatFamily(const QString &fileSystem);
+
+// Whether the volume holds "/", the system's folders or the home folder.
+bool HoldsSystemOrHome(const CardVolume &volume, const QString &home);
+
+// Whether a volume can be the camera's card: removable or FAT-family, and
+// not the system's or the home folder's.
+bool MayHoldCard(const CardVolume &volume, const QString &home);
 
 enum class FormatRefusal { None, NotFat, NotRemovable, SystemVolume };
 

@@ -3,7 +3,8 @@
 #include "ConfigText.h"
 
 #include <QFile>
-#include <QSaveFile>
+
+#include <algorithm>
 
 namespace drivora {
 
@@ -70,20 +71,9 @@ QList<QByteArray> Lines(const QByteArray &data)
     return lines;
 }
 
-bool ReadSmallFile(const QString &path, QByteArray &data)
-{
-    if (path.isEmpty())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    data = file.read(1 << 20); // the camera's files are a few hundred bytes
-    return file.error() == QFileDevice::NoError;
-}
-
 } // namespace
 
-void CardSettings::fillLists(const std::function<QString(int)> &text)
+void CardSettings::fillLists(const std::function<QString(int)> &text, const QDate &today)
 {
     sensitivity.fill(Texts(text, {155, 161, 160, 159, 158, 157, 156}));
     powerOff.fill({QStringLiteral("6H"), QStringLiteral("12H"), QStringLiteral("24H"), QStringLiteral("48H")});
@@ -96,7 +86,7 @@ void CardSettings::fillLists(const std::function<QString(int)> &text)
     volume.fill({QStringLiteral("뮤트"), QStringLiteral("Level 1"), QStringLiteral("Level 2"), QStringLiteral("Level 3"),
                  QStringLiteral("Level 4"), QStringLiteral("Level 5")});
     cutOff.fill({});
-    year.fill(Numbers(2011, 2030, 4));
+    year.fill(Numbers(2011, std::max(2030, today.isValid() ? today.year() + 10 : 2030), 4));
     month.fill(Numbers(1, 12, 2));
     day.fill(Numbers(1, 31, 2));
     hour.fill(Numbers(0, 23, 2));
@@ -196,10 +186,10 @@ QByteArray TimeFileBytes(const CardSettings &s)
         .toLatin1();
 }
 
-bool ReadDeviceFiles(const QString &setupPath, const QString &timePath, CardSettings &s)
+bool ReadDeviceFiles(const QString &root, CardSettings &s, const CardRootId *expected, CardFileError *error)
 {
     QByteArray setup;
-    if (!ReadSmallFile(setupPath, setup)) {
+    if (!ReadCardFile(root, kSetupFileName, setup, expected, error)) {
         s.clearChoices();
         return false;
     }
@@ -254,7 +244,7 @@ bool ReadDeviceFiles(const QString &setupPath, const QString &timePath, CardSett
         }
     }
     QByteArray time;
-    if (ReadSmallFile(timePath, time)) {
+    if (ReadCardFile(root, kTimeFileName, time, expected, nullptr)) {
         const QList<QByteArray> lines = Lines(time);
         auto field = [](const QByteArray &line, int at) { return QString::fromLatin1(line.mid(at, 2)).remove(QLatin1Char('\n')); };
         if (!lines.isEmpty()) {
@@ -271,40 +261,12 @@ bool ReadDeviceFiles(const QString &setupPath, const QString &timePath, CardSett
     return true;
 }
 
-bool WriteDeviceFiles(const QString &setupPath, const QString &timePath, const CardSettings &s, QString *why)
+bool WriteDeviceFiles(const QString &root, const CardSettings &s, const CardRootId *expected, CardFileError *error)
 {
-    auto fail = [why](const QSaveFile &file, const QString &path) {
-        if (why)
-            *why = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    };
-    // Both files are made whole beside their places first; only then is
-    // either renamed into place.
-    QSaveFile setup(setupPath);
-    const QByteArray setupBytes = SetupFileBytes(s);
-    if (!setup.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        setup.write(setupBytes) != setupBytes.size() || setup.error() != QFileDevice::NoError) {
-        setup.cancelWriting();
-        return fail(setup, setupPath);
-    }
-    QSaveFile time(timePath);
-    if (s.applyTime) {
-        const QByteArray timeBytes = TimeFileBytes(s);
-        if (!time.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || time.write(timeBytes) != timeBytes.size() ||
-            time.error() != QFileDevice::NoError) {
-            time.cancelWriting();
-            setup.cancelWriting();
-            return fail(time, timePath);
-        }
-    }
-    if (!setup.commit()) {
-        if (s.applyTime)
-            time.cancelWriting();
-        return fail(setup, setupPath);
-    }
-    if (s.applyTime && !time.commit())
-        return fail(time, timePath);
-    return true;
+    std::vector<std::pair<const char *, QByteArray>> files = {{kSetupFileName, SetupFileBytes(s)}};
+    if (s.applyTime)
+        files.emplace_back(kTimeFileName, TimeFileBytes(s));
+    return WriteCardFiles(root, files, expected, error);
 }
 
 } // namespace drivora

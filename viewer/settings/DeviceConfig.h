@@ -4,6 +4,8 @@
 // written from.
 #pragma once
 
+#include "CardFiles.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -54,8 +56,9 @@ struct CardSettings {
     ChoiceList year, month, day, hour, minute, second;
 
     // Fills every list (the cut-off list stays empty); `text` gives the
-    // interface texts by id.
-    void fillLists(const std::function<QString(int)> &text);
+    // interface texts by id. The years run from 2011 to ten years after
+    // `today`, and at least to 2030.
+    void fillLists(const std::function<QString(int)> &text, const QDate &today = QDate::currentDate());
     // "사용안함" and the four voltages of a battery type.
     static QStringList CutOffEntries(bool truck);
     // Refills the cut-off list for a battery type, keeping the position
@@ -73,13 +76,16 @@ struct CardSettings {
 QByteArray SetupFileBytes(const CardSettings &s);
 QByteArray TimeFileBytes(const CardSettings &s);
 
-// Sets the form from the card's files; false when setup.cfg cannot be read
-// (the choices are then cleared and time.cfg is not read).
-bool ReadDeviceFiles(const QString &setupPath, const QString &timePath, CardSettings &s);
+// Sets the form from the files in the card's root folder; false when
+// setup.cfg cannot be read (the choices are then cleared and time.cfg is not
+// read). `expected`, when given, is the root's identity when it was chosen.
+bool ReadDeviceFiles(const QString &root, CardSettings &s, const CardRootId *expected = nullptr,
+                     CardFileError *error = nullptr);
 
-// Writes setup.cfg, and time.cfg when the apply-time box is checked. Each
-// file is written beside its place and renamed over it only when whole, so a
-// card pulled out or full keeps its old files. False with a reason on failure.
-bool WriteDeviceFiles(const QString &setupPath, const QString &timePath, const CardSettings &s, QString *why = nullptr);
+// Writes setup.cfg, and time.cfg when the apply-time box is checked, into the
+// card's root folder. Both are written beside their places and renamed over
+// them only when whole, so a card pulled out or full keeps its old files.
+bool WriteDeviceFiles(const QString &root, const CardSettings &s, const CardRootId *expected = nullptr,
+                      CardFileError *error = nullptr);
 
 } // namespace drivora
