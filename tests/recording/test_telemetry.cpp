@@ -133,8 +133,8 @@ TEST_F(Tracks, LookupsAtStamps)
         bool accelFound;
         float x;
     } cases[] = {
-        {0, true, double(float(18.52)), true, -37.5f, 127.0f, true, 0.032f},     // before the first
-        {1000, true, double(float(18.52)), true, -37.5f, 127.0f, true, 0.032f},  // at a stamp
+        {0, true, double(float(18.52)), true, -37.5f, 127.0f, true, 1.0f},     // before the first: 32 units, 1 g
+        {1000, true, double(float(18.52)), true, -37.5f, 127.0f, true, 1.0f},  // at a stamp
         {1001, false, 0, false, 0, 0, true, 0},                                   // lands on a "V" fix
         {2001, true, double(float(30 * 1.852)), true, 37.75f, -127.5f, false, 0}, // between: the later one
         {3000, true, double(float(30 * 1.852)), true, 37.75f, -127.5f, false, 0},
@@ -154,8 +154,8 @@ TEST_F(Tracks, LookupsAtStamps)
     }
     float x, y, z;
     GetAccelAt(0, x, y, z);
-    EXPECT_FLOAT_EQ(y, -0.032f);
-    EXPECT_FLOAT_EQ(z, 0.036f);
+    EXPECT_FLOAT_EQ(y, -1.0f);
+    EXPECT_FLOAT_EQ(z, 36 / 32.0f) << "in g, as the graph and the CSV give it";
 
     GpsTrack().clear();
     GSensorTrack().clear();

@@ -115,7 +115,7 @@ TEST(Report, TwoPagesWithTheirTextsAndPictures)
     const Printed p = Print(dir.filePath("report.pdf"), 2, 37.56653595, 126.97796631, &map);
     for (const char *text : {"KVR-2650 Viewer Report", "1. 촬영정보", "-촬영이미지", "-채널1", "-채널2", "2. 위치정보",
                              "위도 : 37.56653595", "경도 : 126.97796631", "지도", "3. 충격 정보", "충격 센서값",
-                             "충격센서 : X = -0.06250000, Y = 0.03125000, Z = 1.00000000", "Page 1 of 2",
+                             "충격센서 : X = -0.06 g, Y = 0.03 g, Z = 1.00 g", "Page 1 of 2",
                              "Page 2 of 2", "2024-03-15 08:15:30", "KVR-2650 Viewer", "속도 : 100.0 km/h"})
         EXPECT_NE(p.text.find(text), std::string::npos) << text << "\n" << p.text;
     ASSERT_FALSE(p.page1.isNull());

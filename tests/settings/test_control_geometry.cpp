@@ -77,4 +77,7 @@ TEST(ControlGeometry, VolumeAndTimeTexts)
     EXPECT_EQ(TimeText(0, 59999), QStringLiteral("    00:00  /  00:59"));
     EXPECT_EQ(RateText(1.0f), QStringLiteral("   1.00 x"));
     EXPECT_EQ(RateText(0.5f), QStringLiteral("   0.50 x"));
+    EXPECT_EQ(GText(2.625f), QStringLiteral("2.63 g"));
+    EXPECT_EQ(GText(-0.003f), QStringLiteral("0.00 g"));
+    EXPECT_EQ(GText(-1.0f), QStringLiteral("-1.00 g"));
 }

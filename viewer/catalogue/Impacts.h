@@ -12,7 +12,6 @@
 
 namespace drivora {
 
-inline constexpr double kSensorUnitsPerG = 32.0;
 inline constexpr uint32_t kImpactMinSpacingMs = 2000; // two marks at least this far apart
 inline constexpr int kDefaultSensitivity = 3;          // setup.cfg's default position
 

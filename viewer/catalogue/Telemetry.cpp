@@ -190,9 +190,9 @@ bool GetAccelAt(uint32_t t, float &x, float &y, float &z)
     const CGSensorData *sample = GSensorTrack().firstAtOrAfter(t);
     if (!sample)
         return false;
-    x = float(sample->x) / 1000.0f;
-    y = float(sample->y) / 1000.0f;
-    z = float(sample->z) / 1000.0f;
+    x = float(sample->x / kSensorUnitsPerG);
+    y = float(sample->y / kSensorUnitsPerG);
+    z = float(sample->z / kSensorUnitsPerG);
     return true;
 }
 

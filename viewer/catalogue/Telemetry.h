@@ -28,6 +28,7 @@ public:
 };
 
 // One G-sensor sample; 32 axis units make 1 g.
+inline constexpr double kSensorUnitsPerG = 32.0;
 class CGSensorData {
 public:
     virtual ~CGSensorData() = default;
@@ -78,6 +79,7 @@ void AddTelemetryRecord(std::string_view text, uint32_t stampMs);
 bool ParseGpsSentence(CGPSData &record, uint32_t stampMs, std::string_view text);
 
 bool GetSpeedAt(uint32_t t, double &speed);
+// The sample's axes at media time t, in g (as the graph and the CSV give them).
 bool GetAccelAt(uint32_t t, float &x, float &y, float &z);
 bool GetPositionAt(uint32_t t, float &latitudeDegrees, float &longitudeDegrees);
 

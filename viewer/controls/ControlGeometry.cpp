@@ -92,4 +92,10 @@ QString RateText(float rate)
     return QStringLiteral("   %1 x").arg(double(rate), 0, 'f', 2);
 }
 
+QString GText(float g)
+{
+    const double v = std::fabs(double(g)) < 0.005 ? 0.0 : double(g); // no "-0.00"
+    return QStringLiteral("%1 g").arg(v, 0, 'f', 2);
+}
+
 } // namespace drivora

@@ -49,5 +49,7 @@ int TimelineStripWidth(int position, int rangeMaximum, int channelWidth);
 // label 111.
 QString TimeText(int64_t positionMs, int64_t durationMs);
 QString RateText(float rate);
+// An acceleration in g with its unit, as the read-out and the report give it.
+QString GText(float g);
 
 } // namespace drivora

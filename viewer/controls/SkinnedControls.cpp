@@ -299,7 +299,7 @@ QImage CDvTextCtrl::render() const
         const float values[3] = {gx, gy, gz};
         for (int i = 0; i < 3; ++i) {
             p.setPen(colours[i]);
-            const QString value = gValid ? QString::number(double(values[i]), 'f', 6) : QStringLiteral("-");
+            const QString value = gValid ? GText(values[i]) : QStringLiteral("-");
             textAt(p, 10 + 100 * i, 3, QStringLiteral("%1:  %2").arg(QLatin1String(names[i]), value));
         }
         break;

@@ -334,8 +334,10 @@ int32_t PlaybackEngine::buildGraph(int videoStreams)
         // Pictures stay in the decoder's 4:2:0 form; they become RGB only
         // when shown, at the size shown.
         GstHandle<GstCaps> caps(gst_caps_from_string("video/x-raw,format=I420"));
+        // Late pictures (fast rates on a slow machine) are dropped, and the
+        // decoder told to skip, rather than the picture falling behind.
         g_object_set(sink, "caps", caps.get(), "sync", TRUE, "max-buffers", 2, "drop", FALSE, "enable-last-sample",
-                     FALSE, nullptr);
+                     FALSE, "qos", TRUE, "max-lateness", gint64(40 * GST_MSECOND), nullptr);
         GstAppSinkCallbacks callbacks{};
         callbacks.new_sample = &onSample;
         callbacks.new_preroll = &onPreroll;
@@ -673,8 +675,7 @@ int32_t PlaybackEngine::run()
         return kWrongState;
     if (position() == duration())
         seek(0); // at the very end: start again
-    if (m_rate != 1.0f)
-        m_rate = std::clamp(m_rate, 0.5f, 2.0f);
+    m_rate = std::clamp(m_rate, kSlowestRate, kFastestRate);
     applyRate();
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return kRecordFailed;

@@ -31,6 +31,10 @@ inline constexpr int32_t kFilterMissing = int32_t(0x80040154);
 
 inline constexpr const char *kAudioRendererName = "DirectSound Audio Renderer";
 
+// The rates the engine plays: the speed slider's whole range.
+inline constexpr float kSlowestRate = 0.1f;
+inline constexpr float kFastestRate = 4.0f;
+
 // How much of the file (in media time) a branch may miss, or its decoder
 // take without making anything of it, before the branch is given up: its
 // stream is missing from the file or does not decode. Below kBranchQueueTime,

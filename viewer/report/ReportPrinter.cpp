@@ -1,5 +1,6 @@
 #include "ReportPrinter.h"
 
+#include "controls/ControlGeometry.h"
 #include "settings/ViewerOptions.h"
 
 #include <QCryptographicHash>
@@ -145,7 +146,7 @@ void ReportPrinter::PrintPage2()
     PrintText(25, Percent(W, 5), Percent(H, 50), QStringLiteral("3. 충격 정보"));
     PrintText(20, Percent(W, 8), Percent(H, 53), QStringLiteral("충격 센서값"));
     PrintText(20, Percent(W, 8), Percent(H, 56),
-              QStringLiteral("충격센서 : ") + QString::asprintf("X = %.08f, Y = %.08f, Z = %.08f", gx, gy, gz));
+              QStringLiteral("충격센서 : ") + QStringLiteral("X = %1, Y = %2, Z = %3").arg(GText(gx), GText(gy), GText(gz)));
     if (speedKmh >= 0)
         PrintText(20, Percent(W, 8), Percent(H, 59),
                   QStringLiteral("속도 : ") + QString::asprintf("%.1f %s", speedInMiles ? KmhToMph(speedKmh) : speedKmh,

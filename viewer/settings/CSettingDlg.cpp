@@ -29,6 +29,8 @@ QGroupBox { color: #e6e6e6; border: 1px solid #4a4a4a; border-radius: 4px; margi
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #5fc7c7; }
 QLabel { color: #d0d0d0; }
 QLabel[hint="true"] { color: #9a9a9a; }
+QLabel:disabled, QCheckBox:disabled, QRadioButton:disabled, QGroupBox:disabled { color: #6a6a6a; }
+QPushButton:disabled { color: #6a6a6a; border: 1px solid #444; }
 QCheckBox, QRadioButton { color: #e6e6e6; }
 QComboBox, QLineEdit { background: #2b2b2b; color: #f0f0f0; border: 1px solid #555; border-radius: 3px; padding: 1px 6px; min-height: 18px; }
 QComboBox:disabled { color: #707070; background: #242424; }
