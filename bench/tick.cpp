@@ -55,6 +55,7 @@ public:
     void setTimePanel(int64_t, int64_t, float) override {}
     void setVolumeShown(int, bool) override {}
     void setViewButtons(int) override {}
+    void setRearAvailable(bool) override {}
     void setSpeedSlider(int) override {}
     void setBrightnessSlider(int) override {}
     void message(const QString &, const QString &) override {}

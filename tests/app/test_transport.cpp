@@ -131,13 +131,14 @@ public:
         muted = m;
     }
     void setViewButtons(int mode) override { checkedMode = mode; }
+    void setRearAvailable(bool on) override { rearAvailable = on; }
     void setSpeedSlider(int p) override { speedSlider = p; }
     void setBrightnessSlider(int p) override { brightnessSlider = p; }
     void message(const QString &caption, const QString &text) override { messages << caption + QStringLiteral(": ") + text; }
     void recordingStarted(const QString &path, int64_t) override { started << path; }
     void syncTelemetry(int64_t ms) override { synced.push_back(ms); }
 
-    bool front = false, rear = false, playShown = true, enabled = false, muted = false;
+    bool front = false, rear = false, playShown = true, enabled = false, muted = false, rearAvailable = true;
     int64_t timelineRange = 0, timelinePosition = 0, panelDuration = 0, panelPosition = 0;
     QString rateText;
     int volumeLevel = 5, checkedMode = 1, speedSlider = 50, brightnessSlider = 50;
@@ -355,6 +356,31 @@ TEST(TransportController, SlidersMenusAndKeys)
     r.controller.togglePlay();
     EXPECT_EQ(r.transport.state(), ITransport::Running);
     EXPECT_FALSE(r.view.playShown);
+}
+
+TEST(TransportController, AOneChannelRecordingShowsTheFrontAndOffersNoRear)
+{
+    Rig r(2);
+    r.controller.rowActivated(0);
+    r.controller.SetViewMode(TransportController::ViewAll);
+    EXPECT_TRUE(r.view.front && r.view.rear);
+
+    r.transport.channels = 1;
+    r.controller.rowActivated(1);
+    EXPECT_FALSE(r.view.rearAvailable);
+    EXPECT_TRUE(r.view.front);
+    EXPECT_FALSE(r.view.rear) << "no empty rear screen";
+    EXPECT_EQ(r.view.checkedMode, TransportController::ViewFront);
+    r.controller.SetViewMode(TransportController::ViewRear); // a key or menu item all the same
+    EXPECT_FALSE(r.view.rear);
+    EXPECT_EQ(r.view.checkedMode, TransportController::ViewFront);
+
+    // The chosen mode comes back with a two-channel recording.
+    r.transport.channels = 2;
+    r.controller.rowActivated(0);
+    EXPECT_TRUE(r.view.rearAvailable);
+    EXPECT_TRUE(r.view.front && r.view.rear);
+    EXPECT_EQ(r.view.checkedMode, TransportController::ViewAll);
 }
 
 TEST(Transport, SettingsAroundThePlaybackAndPrintPauses)

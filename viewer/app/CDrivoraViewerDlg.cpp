@@ -1010,6 +1010,12 @@ void CDrivoraViewerDlg::setViewButtons(int mode)
         m_buttons.value(id)->redrawNow();
 }
 
+void CDrivoraViewerDlg::setRearAvailable(bool on)
+{
+    for (int id : {ids::ViewRearButton, ids::ViewAllButton})
+        setButtonEnabled(id, on);
+}
+
 void CDrivoraViewerDlg::setSpeedSlider(int position)
 {
     const QSignalBlocker quiet(m_speed);
@@ -1059,7 +1065,8 @@ void CDrivoraViewerDlg::syncTelemetry(int64_t positionMs)
     m_gText->gValid = GetAccelAt(ms, m_gText->gx, m_gText->gy, m_gText->gz);
     m_gText->update();
     float lat = 0, lon = 0;
-    if (GetPositionAt(ms, lat, lon)) {
+    m_positionText->positionValid = GetPositionAt(ms, lat, lon);
+    if (m_positionText->positionValid) {
         m_positionText->latitude = lat;
         m_positionText->longitude = lon;
     }

@@ -104,6 +104,7 @@ private:
     void setTimePanel(int64_t durationMs, int64_t positionMs, float rate) override;
     void setVolumeShown(int level, bool muted) override;
     void setViewButtons(int mode) override;
+    void setRearAvailable(bool on) override;
     void setSpeedSlider(int position) override;
     void setBrightnessSlider(int position) override;
     void message(const QString &caption, const QString &text) override;

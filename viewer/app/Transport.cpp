@@ -35,7 +35,8 @@ bool TransportController::engineActive() const
 
 void TransportController::showScreensForMode()
 {
-    m_view.showScreens(m_viewMode != ViewRear, m_viewMode != ViewFront);
+    const int mode = shownViewMode();
+    m_view.showScreens(mode != ViewRear, mode != ViewFront);
 }
 
 void TransportController::PlayRecording(int row)
@@ -72,6 +73,10 @@ bool TransportController::StartRecordingFile(const QString &path)
     QString name = path;
     name.replace(QLatin1Char('/'), QLatin1Char('\\'));
     m_openFileName = name.mid(name.lastIndexOf(QLatin1Char('\\')) + 1);
+    m_channels = m_transport.videoCount();
+    m_view.setRearAvailable(m_channels > 1);
+    m_view.setViewButtons(shownViewMode());
+    showScreensForMode();
     EnableTransport();
     m_transport.setVolume(m_muted ? 0 : LevelToPercent(m_volumeLevel));
     m_transport.setRate(SliderToRate(m_speedPosition));
@@ -123,8 +128,8 @@ void TransportController::UpdateTimeline()
 
 void TransportController::SetViewMode(int mode)
 {
-    if (!engineActive()) {
-        m_view.setViewButtons(m_viewMode); // a click on the current mode's button keeps it checked
+    if (!engineActive() || (m_channels < 2 && mode != ViewFront)) {
+        m_view.setViewButtons(shownViewMode()); // a click on the current mode's button keeps it checked
         return;
     }
     m_viewMode = mode;

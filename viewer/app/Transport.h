@@ -64,6 +64,8 @@ public:
     virtual void setTimePanel(int64_t durationMs, int64_t positionMs, float rate) = 0;
     virtual void setVolumeShown(int level, bool muted) = 0;
     virtual void setViewButtons(int mode) = 0; // checks exactly the button of the mode
+    // The rear and both-channel buttons, usable only for a two-channel recording.
+    virtual void setRearAvailable(bool on) = 0;
     virtual void setSpeedSlider(int position) = 0;
     virtual void setBrightnessSlider(int position) = 0;
     // A message box with an OK button: caption, text.
@@ -127,6 +129,9 @@ public:
     bool pauseForReport();
 
     int viewMode() const { return m_viewMode; }
+    // The mode shown: the front alone while a one-channel recording plays
+    // (the chosen mode comes back with the next two-channel one).
+    int shownViewMode() const { return m_channels < 2 ? int(ViewFront) : m_viewMode; }
     bool muted() const { return m_muted; }
     int volumeLevel() const { return m_volumeLevel; }
     int speedPosition() const { return m_speedPosition; }
@@ -147,6 +152,7 @@ private:
     int m_playValue = 5;
     bool m_rearMirror = false;
     int m_viewMode = ViewFront;
+    int m_channels = 2; // of the open recording
     bool m_muted = false;
     int m_volumeLevel = 5;
     int m_speedPosition = 50;

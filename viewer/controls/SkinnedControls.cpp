@@ -318,9 +318,14 @@ QImage CDvTextCtrl::render() const
             break;
         p.setFont(pointFont(9));
         p.setPen(QColor(200, 200, 200));
-        textAt(p, 10, 3,
-               strings.text(128) + QStringLiteral(":  %1    ").arg(double(latitude), 0, 'f', 6) + strings.text(129) +
-                   QStringLiteral(":  %1").arg(double(longitude), 0, 'f', 6));
+        {
+            auto degrees = [this](float v) {
+                return positionValid ? QString::number(double(v), 'f', 6) : QStringLiteral("-");
+            };
+            textAt(p, 10, 3,
+                   strings.text(128) + QStringLiteral(":  %1    ").arg(degrees(latitude)) + strings.text(129) +
+                       QStringLiteral(":  %1").arg(degrees(longitude)));
+        }
         break;
     case 7:
         if (!texts)

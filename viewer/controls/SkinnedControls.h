@@ -135,6 +135,7 @@ public:
     float gx = 0, gy = 0, gz = 0;
     bool gValid = false;
     float latitude = 37.566498f, longitude = 126.977966f;
+    bool positionValid = false; // a fix at the moment shown: else "-"
     QImage render() const;
 
 protected:

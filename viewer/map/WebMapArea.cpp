@@ -51,7 +51,8 @@ void WebMapArea::updatePosition(int64_t positionMs)
         m_view->UpdateMapPosition(ms);
     CDvTextCtrl *line = m_window->positionPanel();
     float lat = 0, lon = 0;
-    if (GetPositionAt(ms, lat, lon)) {
+    line->positionValid = GetPositionAt(ms, lat, lon);
+    if (line->positionValid) {
         line->latitude = lat;
         line->longitude = lon;
     }
