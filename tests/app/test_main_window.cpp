@@ -181,6 +181,40 @@ TEST_F(MainWindow, KeysAndViewModes)
     EXPECT_EQ(window->player().engine()->state(), EngineRunning);
 }
 
+TEST_F(MainWindow, TheTimelineJumpsWhereItIsClickedAndShowsWhereItIsDragged)
+{
+    window->openPaths({card()});
+    window->transport().pause();
+    CDvSliderCtrl *timeline = window->findChild<CDvSliderCtrl *>();
+    ASSERT_NE(timeline, nullptr);
+    PlaybackEngine *e = window->player().engine();
+    const double duration = double(e->duration()) / 1e4;
+    auto x = [&](double fraction) { return timeline->margin + int(timeline->channelWidth() * fraction); };
+    auto shownMs = [&] { return double(e->position()) / 1e4; };
+
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(x(0.75), 15));
+    EXPECT_NEAR(shownMs(), 0.75 * duration, 100) << "one click, straight there";
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(x(0.0) - 8, 15));
+    EXPECT_NEAR(shownMs(), 0, 100) << "left of the channel: the start";
+
+    // A drag seeks as it goes, before the button is let go.
+    QTest::mousePress(timeline, Qt::LeftButton, {}, QPoint(x(0.1), 15));
+    QMouseEvent move(QEvent::MouseMove, QPointF(x(0.5), 15), timeline->mapToGlobal(QPointF(x(0.5), 15)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(timeline, &move);
+    EXPECT_TRUE(WaitFor([&] { return std::abs(shownMs() - 0.5 * duration) < 100; })) << shownMs();
+    QTest::mouseRelease(timeline, Qt::LeftButton, {}, QPoint(x(0.5), 15));
+    EXPECT_FALSE(timeline->isSliderDown());
+    EXPECT_NEAR(shownMs(), 0.5 * duration, 100);
+
+    // The one-channel event recording offers no rear.
+    window->transport().rowActivated(2);
+    EXPECT_FALSE(window->button(ids::ViewRearButton)->isEnabled());
+    EXPECT_FALSE(window->button(ids::ViewAllButton)->isEnabled());
+    window->transport().rowActivated(0);
+    EXPECT_TRUE(window->button(ids::ViewRearButton)->isEnabled());
+}
+
 // Clicked with the mouse, a toggle first shows its released face; the window
 // then shows each button's state at once.
 TEST_F(MainWindow, ClickedButtonsShowTheirState)
@@ -395,6 +429,15 @@ TEST_F(MainWindow, TheTripViewSpansRecordingsThatFollowOn)
     ASSERT_NE(panel(), nullptr);
     EXPECT_TRUE(WaitFor([&] { return panel()->durationMs >= 5900 && panel()->durationMs <= 6100; })) << panel()->durationMs;
     EXPECT_GE(panel()->positionMs, 3000) << "the second recording starts 3 s into the trip";
+    // The timeline covers the trip too: a click in its first quarter plays
+    // the first recording there.
+    CDvSliderCtrl *timeline = window->findChild<CDvSliderCtrl *>();
+    ASSERT_NE(timeline, nullptr);
+    EXPECT_NEAR(timeline->maximum(), 6000, 150);
+    EXPECT_GE(timeline->value(), 3000);
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(timeline->margin + timeline->channelWidth() / 4, 15));
+    EXPECT_EQ(window->list()->currentRow(), 0);
+    EXPECT_NEAR(double(window->player().engine()->position()) / 1e4, 1500, 200);
     window->transport().rowActivated(2);
     EXPECT_EQ(window->currentTrip(), (Trip{2, 2}));
     window->command(ids::MenuTripView);

@@ -34,3 +34,26 @@ TEST(Trips, RunsOfRecordingsThatFollowEachOther)
     EXPECT_EQ(TripOf(drive, 3), (Trip{3, 3}));
     EXPECT_EQ(TripOffsetMs(drive, {0, 2}, 5), 0) << "out of range";
 }
+
+TEST(Trips, APlaceOnTheTripsTimelineIsARecordingAndATimeInIt)
+{
+    auto span = [](int64_t start, int64_t durationMs) { return RecordingSpan{1710454500 + start, durationMs}; };
+    // 60 s, 60 s, then a 2 s gap and 45 s.
+    const std::vector<RecordingSpan> drive = {span(0, 60000), span(60, 60000), span(122, 45000)};
+    const Trip t{0, 2};
+    struct Case {
+        int64_t at;
+        TripPlace place;
+    } cases[] = {
+        {-5, {0, 0}},          // before the start: the first picture
+        {0, {0, 0}},
+        {59999, {0, 59999}},
+        {60000, {1, 0}},       // the next recording's first picture
+        {121000, {1, 59999}},  // in the gap: the earlier one's end
+        {122000, {2, 0}},
+        {500000, {2, 44999}},  // past the end: the last picture
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TripPlaceAt(drive, t, c.at), c.place) << c.at;
+    EXPECT_EQ(TripPlaceAt(drive, {0, 5}, 0).index, -1) << "out of range";
+}

@@ -72,6 +72,16 @@ TEST(ControlGeometry, VolumeAndTimeTexts)
     } strips[] = {{0, 1000, 500, 0}, {500, 1000, 500, 250}, {1000, 1000, 500, 500}, {7, 0, 500, 0}, {3, 7, 100, 42}};
     for (const Strip &s : strips)
         EXPECT_EQ(TimelineStripWidth(s.position, s.maximum, s.width), s.strip) << s.position << "/" << s.maximum;
+    // A click on the timeline (channel from x = 15, 500 wide): the position
+    // under it, held at both ends, and back where the strip ends.
+    struct At {
+        int x, maximum, value;
+    } ats[] = {{15, 60000, 0},  {0, 60000, 0},      {265, 60000, 30000}, {515, 60000, 60000}, {900, 60000, 60000},
+               {16, 60000, 120}, {514, 60000, 59880}, {265, 0, 0},        {265, 7, 4}};
+    for (const At &a : ats)
+        EXPECT_EQ(TimelineValueAt(a.x, 15, 500, a.maximum), a.value) << a.x << "/" << a.maximum;
+    for (int v : {0, 1234, 30000, 59999, 60000})
+        EXPECT_NEAR(TimelineValueAt(15 + TimelineStripWidth(v, 60000, 500), 15, 500, 60000), v, 120) << v;
 
     EXPECT_EQ(TimeText(3725000, 3900000), QStringLiteral("    62:05  /  65:00"));
     EXPECT_EQ(TimeText(0, 59999), QStringLiteral("    00:00  /  00:59"));

@@ -224,10 +224,14 @@ void CDrivoraViewerDlg::createChildren()
     m_timeline = new CDvSliderCtrl(this);
     m_timeline->setRange(0, 0);
     m_timeline->setEnabled(false);
-    connect(m_timeline, &QSlider::sliderReleased, this, [this] { m_transport->seekRequest(m_timeline->value()); });
+    connect(m_timeline, &QSlider::sliderReleased, this, [this] {
+        m_dragTarget = -1;
+        seekTimeline(m_timeline->value());
+    });
+    connect(m_timeline, &QSlider::sliderMoved, this, &CDrivoraViewerDlg::seekWhileDragging);
     connect(m_timeline, &QSlider::actionTriggered, this, [this](int action) {
         if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub)
-            QTimer::singleShot(0, this, [this] { m_transport->seekRequest(m_timeline->value()); });
+            QTimer::singleShot(0, this, [this] { seekTimeline(m_timeline->value()); });
     });
     m_speed = new CDvSimpleSliderCtrl(this);
     m_brightness = new CDvSimpleSliderCtrl(this);
@@ -522,6 +526,7 @@ void CDrivoraViewerDlg::findTrip(const QString &path)
     // as the trip goes).
     m_trip = {-1, -1};
     m_tripTracks.clear();
+    m_tripSpans.clear();
     const int rows = m_list->rows()->rowCount();
     int row = -1;
     for (int r = 0; r < rows && row < 0; ++r)
@@ -561,6 +566,7 @@ void CDrivoraViewerDlg::findTrip(const QString &path)
     }
     m_tripOffsetMs = TripOffsetMs(spans, {0, last - first}, row - first);
     m_tripLengthMs = TripLengthMs(spans, {0, last - first});
+    m_tripSpans = spans;
     if (m_tripView)
         setTripView(true);
 }
@@ -576,6 +582,7 @@ void CDrivoraViewerDlg::setTripView(bool on)
         tracks.push_back(&GpsTrack());
     m_map->showRoute(tracks);
     m_transport->UpdateTimeline();
+    refreshTimelineSpan();
 }
 
 void CDrivoraViewerDlg::jumpToImpact(int direction)
@@ -972,6 +979,11 @@ void CDrivoraViewerDlg::setTransportEnabled(bool on)
 
 void CDrivoraViewerDlg::setTimeline(int64_t rangeMs, int64_t positionMs)
 {
+    const bool trip = tripTimeline() && rangeMs != 0;
+    if (trip) {
+        rangeMs = rangeMs >= 0 ? m_tripLengthMs : -1;
+        positionMs += m_tripOffsetMs;
+    }
     if (rangeMs >= 0)
         m_timeline->setRange(0, int(std::min<int64_t>(rangeMs, INT32_MAX)));
     if (!m_timeline->isSliderDown())
@@ -1048,11 +1060,63 @@ void CDrivoraViewerDlg::recordingStarted(const QString &path, int64_t durationMs
     }
     m_timeline->strongestMark = m_graph->strongestImpact = strongest;
     m_graph->peakG = GSensorTrack().isEmpty() ? -1 : PeakAccelerationG(GSensorTrack().records());
-    m_timeline->update();
     m_map->recordingLoaded(!GpsTrack().isEmpty());
+    m_durationMs = durationMs;
     findTrip(path);
     m_graph->update();
-    m_timeline->setRange(0, int(durationMs));
+    refreshTimelineSpan();
+}
+
+bool CDrivoraViewerDlg::tripTimeline() const
+{
+    return m_tripView && m_trip.last > m_trip.first && !m_tripSpans.empty();
+}
+
+void CDrivoraViewerDlg::refreshTimelineSpan()
+{
+    // In trip view the timeline covers the whole trip, as the time panel does.
+    const int64_t offset = tripTimeline() ? m_tripOffsetMs : 0;
+    m_timeline->marks.clear();
+    for (const Impact &i : m_impacts)
+        m_timeline->marks.push_back(int(std::min<int64_t>(offset + i.stampMs, INT32_MAX)));
+    const int64_t range = tripTimeline() ? m_tripLengthMs : m_durationMs;
+    m_timeline->setRange(0, int(std::clamp<int64_t>(range, 0, INT32_MAX)));
+    if (!m_timeline->isSliderDown())
+        m_timeline->setValue(int(std::clamp<int64_t>(offset + m_playerTransport->positionMs(), 0, INT32_MAX)));
+    m_timeline->update();
+}
+
+void CDrivoraViewerDlg::seekTimeline(int value)
+{
+    if (!tripTimeline()) {
+        m_transport->seekRequest(value);
+        return;
+    }
+    const TripPlace place = TripPlaceAt(m_tripSpans, {0, int(m_tripSpans.size()) - 1}, value);
+    if (place.index < 0)
+        return;
+    const int row = m_trip.first + place.index;
+    if (row != m_list->currentRow()) {
+        m_transport->PlayRecording(row);
+        if (m_list->currentRow() != row)
+            return; // it could not be played
+    }
+    m_transport->seekRequest(place.withinMs);
+}
+
+void CDrivoraViewerDlg::seekWhileDragging(int value)
+{
+    // The picture under the thumb as it moves: the latest place once the
+    // window is free again, not a queue of every place passed.
+    const bool queued = m_dragTarget >= 0;
+    m_dragTarget = value;
+    if (queued)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        const int target = std::exchange(m_dragTarget, -1);
+        if (target >= 0 && m_timeline->isSliderDown())
+            seekTimeline(target);
+    });
 }
 
 void CDrivoraViewerDlg::syncTelemetry(int64_t positionMs)

@@ -148,7 +148,14 @@ private:
     Trip m_trip{-1, -1};
     int64_t m_tripOffsetMs = 0, m_tripLengthMs = 0;
     std::vector<TelemetryTrack<CGPSData>> m_tripTracks;
+    std::vector<RecordingSpan> m_tripSpans; // the trip's recordings, its first at 0
+    int64_t m_durationMs = 0;               // of the open recording
+    int m_dragTarget = -1;                  // where a drag of the timeline goes next
     void findTrip(const QString &path);
+    bool tripTimeline() const; // the timeline covers the trip
+    void refreshTimelineSpan();
+    void seekTimeline(int value);
+    void seekWhileDragging(int value);
     SystemVolumes m_systemVolumes;
     SystemFormatter m_systemFormatter;
     CSettingDlg::Services m_settingsServices;

@@ -1,5 +1,7 @@
 #include "Trips.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 
 namespace drivora {
@@ -42,6 +44,18 @@ int64_t TripLengthMs(const std::vector<RecordingSpan> &spans, const Trip &trip)
     if (trip.first < 0 || trip.last >= int(spans.size()) || trip.last < trip.first)
         return 0;
     return TripOffsetMs(spans, trip, trip.last) + spans[size_t(trip.last)].durationMs;
+}
+
+TripPlace TripPlaceAt(const std::vector<RecordingSpan> &spans, const Trip &trip, int64_t tripMs)
+{
+    if (trip.first < 0 || trip.last >= int(spans.size()) || trip.last < trip.first)
+        return {};
+    int index = trip.first;
+    while (index < trip.last && TripOffsetMs(spans, trip, index + 1) <= tripMs)
+        ++index;
+    const int64_t within = tripMs - TripOffsetMs(spans, trip, index);
+    const int64_t length = spans[size_t(index)].durationMs;
+    return {index, std::clamp<int64_t>(within, 0, std::max<int64_t>(length - 1, 0))};
 }
 
 } // namespace drivora

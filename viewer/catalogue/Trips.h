@@ -32,4 +32,14 @@ Trip TripOf(const std::vector<RecordingSpan> &spans, int index, int gapSeconds =
 int64_t TripOffsetMs(const std::vector<RecordingSpan> &spans, const Trip &trip, int index);
 int64_t TripLengthMs(const std::vector<RecordingSpan> &spans, const Trip &trip);
 
+// The recording under a position on the trip's timeline, and the position
+// within it: the last one that starts at or before it (a gap between two
+// belongs to the earlier one's end).
+struct TripPlace {
+    int index = -1;
+    int64_t withinMs = 0;
+    bool operator==(const TripPlace &) const = default;
+};
+TripPlace TripPlaceAt(const std::vector<RecordingSpan> &spans, const Trip &trip, int64_t tripMs);
+
 } // namespace drivora

@@ -77,6 +77,14 @@ int TimelineStripWidth(int position, int rangeMaximum, int channelWidth)
     return int(int64_t(position) * channelWidth / rangeMaximum);
 }
 
+int TimelineValueAt(int x, int margin, int channelWidth, int rangeMaximum)
+{
+    if (rangeMaximum <= 0 || channelWidth <= 0)
+        return 0;
+    const int64_t along = std::clamp<int64_t>(int64_t(x) - margin, 0, channelWidth);
+    return int((along * rangeMaximum + channelWidth / 2) / channelWidth);
+}
+
 QString TimeText(int64_t positionMs, int64_t durationMs)
 {
     auto mmss = [](int64_t ms) {

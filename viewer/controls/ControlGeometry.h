@@ -44,6 +44,9 @@ int VolumeLevelAt(int x, int clientWidth);
 // Timeline: the width of the progress strip for a position; none for an
 // empty range.
 int TimelineStripWidth(int position, int rangeMaximum, int channelWidth);
+// Timeline: the position under a click or a drag at x, for a channel that
+// starts at `margin` and is `channelWidth` wide; held to 0..rangeMaximum.
+int TimelineValueAt(int x, int margin, int channelWidth, int rangeMaximum);
 
 // Text panel kind 1: the time part after label 110, and the rate part after
 // label 111.

@@ -165,9 +165,47 @@ void CDvSliderCtrl::paintEvent(QPaintEvent *)
     QStyleOptionSlider option;
     initStyleOption(&option);
     const QRect thumb = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
-    DrawBitmapPart(p, thumbImage, thumb.left(), thumb.top(), 11, 22, 0, 0);
+    // Centred on the position, where a click puts it.
+    const int thumbX = margin + TimelineStripWidth(value(), maximum(), std::max(w, 0)) - 5;
+    DrawBitmapPart(p, thumbImage, thumbX, thumb.top(), 11, 22, 0, 0);
     p.end();
     QPainter(this).drawImage(0, 0, image);
+}
+
+void CDvSliderCtrl::follow(int x)
+{
+    const int v = TimelineValueAt(x, margin, channelWidth(), maximum());
+    if (v == value())
+        return;
+    setValue(v);
+    emit sliderMoved(v);
+}
+
+void CDvSliderCtrl::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || maximum() <= 0) {
+        event->ignore();
+        return;
+    }
+    setSliderDown(true); // emits sliderPressed
+    follow(event->position().toPoint().x());
+    event->accept();
+}
+
+void CDvSliderCtrl::mouseMoveEvent(QMouseEvent *event)
+{
+    if (isSliderDown())
+        follow(event->position().toPoint().x());
+    event->accept();
+}
+
+void CDvSliderCtrl::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && isSliderDown()) {
+        follow(event->position().toPoint().x());
+        setSliderDown(false); // emits sliderReleased
+    }
+    event->accept();
 }
 
 CDvSimpleSliderCtrl::CDvSimpleSliderCtrl(QWidget *parent) : QSlider(Qt::Horizontal, parent)

@@ -67,8 +67,19 @@ public:
     std::vector<int> marks;
     int strongestMark = -1;
 
+    // The width of the channel the value runs along.
+    int channelWidth() const { return width() - 2 * margin; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // A press jumps to where it is; dragging follows the pointer
+    // (sliderMoved on each move, sliderReleased at the end).
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void follow(int x);
 };
 
 // The speed and brightness sliders.
