@@ -30,6 +30,7 @@ public:
     void applyBrightness(int) override {}
     void applyRearMirror(bool) override {}
     int videoCount() override { return 2; }
+    int32_t stepFrame(int) override { return 0; }
     int64_t position = 0;
 };
 

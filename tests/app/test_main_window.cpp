@@ -215,6 +215,68 @@ TEST_F(MainWindow, TheTimelineJumpsWhereItIsClickedAndShowsWhereItIsDragged)
     EXPECT_TRUE(window->button(ids::ViewRearButton)->isEnabled());
 }
 
+TEST_F(MainWindow, KeysWorkAfterAnyClickAndTheVideoTakesTheWholeScreen)
+{
+    window->openPaths({card()});
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Keys as the keyboard sends them: to whatever has the focus.
+    auto press = [](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget *focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, Qt::Key(key), modifiers);
+    };
+    PlaybackEngine *e = window->player().engine();
+    ASSERT_EQ(e->state(), EngineRunning);
+    QWidget *clicked[] = {window->button(ids::ViewAllButton), window->findChild<CDvSliderCtrl *>(),
+                          window->list()->viewport()};
+    for (QWidget *w : clicked) {
+        SCOPED_TRACE(w->metaObject()->className());
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, std::min(w->height() / 2, 12)));
+        e = window->player().engine();
+        EXPECT_EQ(QApplication::focusWidget(), window.get()) << "the control took the keyboard";
+        if (e->state() != EngineRunning && e->state() != EnginePaused)
+            continue;
+        const int was = e->state();
+        press(Qt::Key_Space);
+        EXPECT_NE(e->state(), was) << "Space plays and pauses";
+    }
+
+    // A frame step, Home and End.
+    e = window->player().engine();
+    e->pause();
+    press(Qt::Key_Home);
+    EXPECT_LT(e->position(), 100 * 10000);
+    press(Qt::Key_Period);
+    EXPECT_EQ(e->state(), EnginePaused);
+    EXPECT_NEAR(double(e->position()) / 1e4, 1000.0 / 15 * 1.25, 20) << "one picture on";
+    press(Qt::Key_Comma);
+    EXPECT_NEAR(double(e->position()) / 1e4, 1000.0 / 15 * 0.25, 20) << "and back";
+    press(Qt::Key_End);
+    EXPECT_GT(double(e->position()) / 1e4, double(e->duration()) / 1e4 - 100);
+    EXPECT_EQ(window->player().engine(), e) << "the last picture, not the next recording";
+
+    // F11 and a double-click on the picture: the video alone on the screen; Esc leaves.
+    window->command(ids::ViewFrontButton);
+    press(Qt::Key_F11);
+    EXPECT_TRUE(window->videoFullScreen());
+    EXPECT_TRUE(window->isFullScreen());
+    QWidget *front = nullptr;
+    for (QWidget *w : window->findChildren<QWidget *>(QStringLiteral("DvScreenWnd")))
+        if (w->isVisible())
+            front = w;
+    ASSERT_NE(front, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return front->width() >= window->width() - 1 || front->height() >= window->height() - 1; }))
+        << "as large as 16:9 allows";
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(window->videoFullScreen());
+    EXPECT_FALSE(window->isFullScreen());
+    QTest::mouseDClick(front, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(window->videoFullScreen());
+    QTest::mouseDClick(front, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_FALSE(window->videoFullScreen());
+}
+
 // Clicked with the mouse, a toggle first shows its released face; the window
 // then shows each button's state at once.
 TEST_F(MainWindow, ClickedButtonsShowTheirState)

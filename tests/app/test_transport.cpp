@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace drivora;
@@ -58,6 +59,13 @@ public:
     void applyBrightness(int position) override { brightness.push_back(position); }
     void applyRearMirror(bool on) override { mirrored = on; }
     int videoCount() override { return channels; }
+    int32_t stepFrame(int direction) override
+    {
+        steps.push_back(direction);
+        m_state = Paused;
+        m_position = std::clamp<int64_t>(m_position + direction * 66, 0, duration - 66);
+        return 0;
+    }
 
     void setState(int s) { m_state = s; }
     void setPosition(int64_t ms) { m_position = ms; }
@@ -66,7 +74,7 @@ public:
     QSet<QString> unopenable, unrunnable;
     std::vector<int64_t> seeks;
     std::vector<float> rates;
-    std::vector<int> volumes, brightness;
+    std::vector<int> volumes, brightness, steps;
     bool mirrored = false;
     int channels = 2;
     int64_t duration = 60000;
@@ -381,6 +389,30 @@ TEST(TransportController, AOneChannelRecordingShowsTheFrontAndOffersNoRear)
     EXPECT_TRUE(r.view.rearAvailable);
     EXPECT_TRUE(r.view.front && r.view.rear);
     EXPECT_EQ(r.view.checkedMode, TransportController::ViewAll);
+}
+
+TEST(TransportController, FrameStepsAndTheEnds)
+{
+    Rig r(2);
+    r.controller.frameStep(+1);
+    EXPECT_TRUE(r.transport.steps.empty()) << "nothing open";
+    r.controller.rowActivated(0);
+    r.transport.setPosition(1000);
+    r.controller.frameStep(+1);
+    EXPECT_EQ(r.transport.state(), ITransport::Paused);
+    EXPECT_TRUE(r.view.playShown) << "Play shown: it is paused";
+    EXPECT_EQ(r.view.timelinePosition, 1066);
+    EXPECT_EQ(r.view.panelPosition, 1066);
+    EXPECT_EQ(r.view.synced.back(), 1066) << "the telemetry follows the picture";
+    r.controller.frameStep(-1);
+    EXPECT_EQ(r.view.timelinePosition, 1000);
+
+    r.controller.toEnd();
+    EXPECT_EQ(r.transport.state(), ITransport::Paused);
+    EXPECT_EQ(r.list.current, 0) << "the last picture, not the next row";
+    EXPECT_EQ(r.view.timelinePosition, 60000 - 66);
+    r.controller.toStart();
+    EXPECT_EQ(r.transport.positionMs(), 0);
 }
 
 TEST(Transport, SettingsAroundThePlaybackAndPrintPauses)

@@ -3,6 +3,7 @@
 #include "app/ViewerIds.h"
 #include "controls/MainMenu.h"
 
+#include <QMap>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,6 +66,7 @@ TEST(MainContextMenu, ItemsAndCommands)
     FillMainContextMenu(menu, [&chosen](int id) { chosen.push_back(id); });
     std::vector<int> ids;
     QStringList captions;
+    QMap<int, QString> keys;
     std::function<void(QMenu *)> walk = [&](QMenu *m) {
         for (QAction *a : m->actions()) {
             if (a->menu()) {
@@ -72,6 +74,7 @@ TEST(MainContextMenu, ItemsAndCommands)
                 walk(a->menu());
             } else {
                 ids.push_back(a->data().toInt());
+                keys.insert(a->data().toInt(), a->text().section(QLatin1Char('\t'), 1));
             }
         }
     };
@@ -80,8 +83,21 @@ TEST(MainContextMenu, ItemsAndCommands)
     for (int id = 32810; id <= 32822; ++id)
         expected.push_back(id);
     // The viewer's additions come after the menu's own items, behind a separator.
-    expected.insert(expected.end(), {0, ids::MenuNextImpact, ids::MenuPreviousImpact, ids::MenuTripView});
+    expected.insert(expected.end(), {0, ids::MenuFrameNext, ids::MenuFramePrevious, ids::MenuToStart, ids::MenuToEnd,
+                                     ids::MenuFullScreen, ids::MenuNextImpact, ids::MenuPreviousImpact,
+                                     ids::MenuTripView});
     EXPECT_EQ(ids, expected);
+    // Each item the window has a key for shows it.
+    const QMap<int, QString> shown = {{ids::MenuOpen, "Ctrl+O"},   {ids::MenuPlayPause, "Space"},
+                                      {ids::MenuPrevious, "PgUp"}, {ids::MenuNext, "PgDown"},
+                                      {ids::MenuFaster, "]"},      {ids::MenuSlower, "["},
+                                      {ids::MenuVolumeUp, "↑"},    {ids::MenuVolumeDown, "↓"},
+                                      {ids::MenuMute, "M"},        {ids::MenuFrameNext, "."},
+                                      {ids::MenuFramePrevious, ","}, {ids::MenuToStart, "Home"},
+                                      {ids::MenuToEnd, "End"},     {ids::MenuFullScreen, "F11"},
+                                      {ids::MenuNextImpact, "Ctrl+→"}, {ids::MenuPreviousImpact, "Ctrl+←"}};
+    for (auto it = shown.cbegin(); it != shown.cend(); ++it)
+        EXPECT_EQ(keys.value(it.key()), it.value()) << it.key();
     EXPECT_EQ(captions, QStringList({QStringLiteral("밝기"), QStringLiteral("속도"), QStringLiteral("볼륨")}));
     menu.actions().at(1)->trigger();
     EXPECT_EQ(chosen, std::vector<int>{32811});

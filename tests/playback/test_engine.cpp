@@ -403,6 +403,56 @@ TEST_F(Engine, APausedSeekShowsThePictureOfThatTime)
     EXPECT_GT(meanDifference(atStart, atTwo), 3.0) << "the running time shown differs";
 }
 
+TEST_F(Engine, AFrameStepShowsExactlyThePictureNextToIt)
+{
+    // The channel's first pictures as FFmpeg decodes them (f1.png is picture 0).
+    QTemporaryDir dir;
+    const std::string cmd = "ffmpeg -v error -y -i '" + path("one-aac.avi").toStdString() +
+                            "' -map 0:v:0 -vf select='lte(n\\,6)' -vsync 0 '" +
+                            dir.filePath(QStringLiteral("f%d.png")).toStdString() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::vector<QImage> reference;
+    for (int i = 1; i <= 7; ++i)
+        reference.push_back(QImage(dir.filePath(QStringLiteral("f%1.png").arg(i))).convertToFormat(QImage::Format_RGB32));
+    ASSERT_FALSE(reference.back().isNull());
+    // Which reference picture a grabbed one is.
+    auto which = [&](const QImage &grabbed) {
+        int best = -1;
+        double least = 1e9;
+        for (size_t i = 0; i < reference.size(); ++i)
+            if (const double d = meanDifference(grabbed, reference[i]); d < least) {
+                least = d;
+                best = int(i);
+            }
+        return best;
+    };
+
+    ASSERT_TRUE(player.open(path("one-aac.avi")));
+    PlaybackEngine &e = engine();
+    ASSERT_EQ(e.run(), 0);
+    QImage picture;
+    ASSERT_EQ(e.stepFrame(+1), 0);
+    EXPECT_EQ(e.state(), EnginePaused) << "a step pauses";
+    ASSERT_TRUE(player.seek(0));
+    ASSERT_TRUE(e.GrabFrame(0, picture));
+    ASSERT_EQ(which(picture), 0);
+    for (int expected : {1, 2, 3, 4, 3, 2, 1, 0, 0}) {
+        const bool forward = expected > which(picture) || (expected == 4);
+        ASSERT_EQ(e.stepFrame(forward ? +1 : -1), 0);
+        ASSERT_TRUE(e.GrabFrame(0, picture));
+        EXPECT_EQ(which(picture), expected);
+        EXPECT_NEAR(double(e.position()) / 1e4, expected * 1000.0 / 15, 20) << "the position is the picture's";
+    }
+
+    // At the last picture a step forward stays there.
+    ASSERT_TRUE(player.seek(e.duration() / 10000 - 1));
+    ASSERT_EQ(e.stepFrame(+1), 0);
+    const int64_t last = e.position();
+    ASSERT_EQ(e.stepFrame(+1), 0);
+    EXPECT_EQ(e.position(), last);
+    EXPECT_GE(double(last) / 1e4, double(e.duration()) / 1e4 - 1000.0 / 15 - 1) << "within the last picture";
+}
+
 TEST_F(Engine, DecoderSettingsAreWritten)
 {
     WriteDecoderSettings();

@@ -93,6 +93,7 @@ public:
             engine()->applyRearMirror(on);
     }
     int videoCount() override { return engine() ? engine()->videoCount() : 0; }
+    int32_t stepFrame(int direction) override { return engine() ? engine()->stepFrame(direction) : kNotInitialised; }
 
 private:
     PlaybackEngine *engine() const { return m_player.engine(); }
@@ -273,7 +274,44 @@ void CDrivoraViewerDlg::createChildren()
     m_listLabel = new CDvTextCtrl(7, this);
     for (CDvTextCtrl *t : {m_mapLabel, m_positionText, m_listLabel})
         t->background = kPanelDark;
+    // The video area on the whole screen: a black ground under the screens.
+    m_fullScreenGround = new QWidget(this);
+    m_fullScreenGround->setAutoFillBackground(true);
+    QPalette black = m_fullScreenGround->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    m_fullScreenGround->setPalette(black);
+    m_fullScreenGround->hide();
+    for (CDvScreenCtrl *screen : {m_front, m_rear})
+        connect(screen, &CDvScreenCtrl::doubleClicked, this, [this] { setVideoFullScreen(!m_videoFullScreen); });
     m_zoom = new CZoomDlg(this); // hidden until the Zoom button
+    keepKeysWithTheWindow(this);
+}
+
+void CDrivoraViewerDlg::keepKeysWithTheWindow(QWidget *under)
+{
+    // No control takes the keyboard: Space, the arrows and the other keys
+    // go to the window whatever was clicked last (a button that kept the
+    // focus would take Space as a click of its own).
+    for (QWidget *w : under->findChildren<QWidget *>())
+        if (!w->isWindow())
+            w->setFocusPolicy(Qt::NoFocus);
+}
+
+void CDrivoraViewerDlg::setVideoFullScreen(bool on)
+{
+    if (on == m_videoFullScreen)
+        return;
+    m_videoFullScreen = on;
+    if (on) {
+        m_wasMaximised = isMaximized();
+        showFullScreen();
+    } else if (m_wasMaximised) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    placeChildren();
+    setFocus();
 }
 
 void CDrivoraViewerDlg::settings()
@@ -453,6 +491,16 @@ void CDrivoraViewerDlg::placeChildren()
     m_positionText->setGeometry(l.positionPanel.rect());
     m_listLabel->setGeometry(l.listLabel.rect());
     m_list->setGeometry(l.list.rect());
+    m_fullScreenGround->setVisible(m_videoFullScreen);
+    if (m_videoFullScreen) {
+        const FullScreenVideo video = ComputeFullScreenVideo(size(), m_transport->shownViewMode());
+        m_fullScreenGround->setGeometry(rect());
+        m_fullScreenGround->raise();
+        m_front->setGeometry(video.front.rect());
+        m_rear->setGeometry(video.rear.rect());
+        m_front->raise();
+        m_rear->raise();
+    }
     update();
 }
 
@@ -613,9 +661,51 @@ void CDrivoraViewerDlg::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if ((event->modifiers() & Qt::ControlModifier) && event->key() == Qt::Key_O) {
+        command(ids::MenuOpen);
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Space:
         m_transport->togglePlay();
+        break;
+    case Qt::Key_Period:
+        command(ids::MenuFrameNext);
+        break;
+    case Qt::Key_Comma:
+        command(ids::MenuFramePrevious);
+        break;
+    case Qt::Key_Home:
+        command(ids::MenuToStart);
+        break;
+    case Qt::Key_End:
+        command(ids::MenuToEnd);
+        break;
+    case Qt::Key_PageUp:
+        command(ids::MenuPrevious);
+        break;
+    case Qt::Key_PageDown:
+        command(ids::MenuNext);
+        break;
+    case Qt::Key_BracketRight:
+        command(ids::MenuFaster);
+        break;
+    case Qt::Key_BracketLeft:
+        command(ids::MenuSlower);
+        break;
+    case Qt::Key_M:
+        command(ids::MenuMute);
+        break;
+    case Qt::Key_F11:
+        command(ids::MenuFullScreen);
+        break;
+    case Qt::Key_Escape:
+        if (!m_videoFullScreen) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        setVideoFullScreen(false);
         break;
     case Qt::Key_Left:
         m_transport->skipBack();
@@ -695,6 +785,21 @@ void CDrivoraViewerDlg::command(int id)
     case ids::Open:
     case ids::MenuOpen:
         open();
+        break;
+    case ids::MenuFrameNext:
+        t.frameStep(+1);
+        break;
+    case ids::MenuFramePrevious:
+        t.frameStep(-1);
+        break;
+    case ids::MenuToStart:
+        t.toStart();
+        break;
+    case ids::MenuToEnd:
+        t.toEnd();
+        break;
+    case ids::MenuFullScreen:
+        setVideoFullScreen(!m_videoFullScreen);
         break;
     case ids::Capture:
         capture();

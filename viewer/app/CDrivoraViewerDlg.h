@@ -47,7 +47,11 @@ public:
     void openPaths(const QStringList &paths);
     void setMessageBox(IMessageBox *box) { m_messages = box; }
     // The map that fills the map area (the window keeps its own null one).
-    void setMapArea(IMapArea *map) { m_map = map ? map : &m_noMap; }
+    void setMapArea(IMapArea *map)
+    {
+        m_map = map ? map : &m_noMap;
+        keepKeysWithTheWindow(this);
+    }
     // The parts of the map area that a map drives.
     MapHost mapHost() const;
     CZoomDlg *zoomWindow() const { return m_zoom; }
@@ -80,6 +84,13 @@ public:
     CDvButtonCtrl *button(int id) const { return m_buttons.value(id); }
     const MainLayout &layout() const { return m_layout; }
     void command(int id); // a button or menu command by id
+    // The video area alone on the whole screen (F11, a double-click on the
+    // picture; Esc leaves).
+    void setVideoFullScreen(bool on);
+    bool videoFullScreen() const { return m_videoFullScreen; }
+    // Takes the keyboard away from the controls under `under` (the map's
+    // view, once it is plugged in, as well).
+    static void keepKeysWithTheWindow(QWidget *under);
 
 signals:
     // An export's progress, once the dialog shows it: recordings read of all.
@@ -151,6 +162,8 @@ private:
     std::vector<RecordingSpan> m_tripSpans; // the trip's recordings, its first at 0
     int64_t m_durationMs = 0;               // of the open recording
     int m_dragTarget = -1;                  // where a drag of the timeline goes next
+    bool m_videoFullScreen = false, m_wasMaximised = false;
+    QWidget *m_fullScreenGround = nullptr;
     void findTrip(const QString &path);
     bool tripTimeline() const; // the timeline covers the trip
     void refreshTimelineSpan();

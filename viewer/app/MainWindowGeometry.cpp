@@ -15,6 +15,22 @@ Box FitSixteenByNine(const Box &b)
     return {left, b.top, left + w9, b.bottom};
 }
 
+FullScreenVideo ComputeFullScreenVideo(QSize screen, int viewMode)
+{
+    const Box all{0, 0, screen.width(), screen.height()};
+    const Box none{0, 0, 0, 0};
+    switch (viewMode) {
+    case 2:
+        return {none, FitSixteenByNine(all)};
+    case 3: {
+        const int half = all.width() / 2;
+        return {FitSixteenByNine({0, 0, half, all.bottom}), FitSixteenByNine({half, 0, all.right, all.bottom})};
+    }
+    default:
+        return {FitSixteenByNine(all), none};
+    }
+}
+
 MainLayout ComputeMainLayout(QSize client, int viewMode)
 {
     const int W = client.width(), H = client.height();

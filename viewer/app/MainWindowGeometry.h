@@ -58,6 +58,14 @@ struct MainLayout {
 };
 MainLayout ComputeMainLayout(QSize client, int viewMode);
 
+// The video area on the whole screen: the channels of the view mode, each
+// as large as 16:9 allows (both: side by side, halves of the screen); the
+// screen of a channel not shown is empty.
+struct FullScreenVideo {
+    Box front, rear;
+};
+FullScreenVideo ComputeFullScreenVideo(QSize screen, int viewMode);
+
 // The border under a client point (0 where there is none); the caller skips
 // the test while the window is maximised.
 int BorderHitTest(QPoint client, QSize clientSize);

@@ -358,6 +358,35 @@ void TransportController::seekRequest(int64_t ms)
         m_transport.seek(ms);
 }
 
+void TransportController::frameStep(int direction)
+{
+    if (!engineActive())
+        return;
+    m_transport.stepFrame(direction);
+    m_view.showPlayButton(true);
+    const int64_t position = m_transport.positionMs();
+    m_view.setTimeline(-1, position);
+    m_view.setTimePanel(m_transport.durationMs(), position, m_rateShown);
+    m_view.syncTelemetry(position);
+}
+
+void TransportController::toStart()
+{
+    seekRequest(0);
+}
+
+void TransportController::toEnd()
+{
+    if (!engineActive())
+        return;
+    // The last picture, paused: the end itself would start the next row.
+    pause();
+    m_transport.seek(std::max<int64_t>(m_transport.durationMs() - 1, 0));
+    m_transport.stepFrame(+1);
+    m_view.setTimeline(-1, m_transport.positionMs());
+    m_view.syncTelemetry(m_transport.positionMs());
+}
+
 void TransportController::rowActivated(int row)
 {
     if (m_list.rowCount() > 0 && row >= 0 && m_list.rowPath(row).size() > 3)

@@ -38,6 +38,8 @@ public:
     virtual void applyBrightness(int sliderPosition) = 0;
     virtual void applyRearMirror(bool on) = 0;
     virtual int videoCount() = 0;
+    // Pauses and shows the next (+1) or previous (-1) picture.
+    virtual int32_t stepFrame(int direction) = 0;
 };
 
 // The list of recordings as the transport sees it.
@@ -118,6 +120,9 @@ public:
     void toggleMute();        // 1019, 32822
     void volumeChosen(int level); // message 2125
     void seekRequest(int64_t ms); // message 4025, timeline scroll codes 2..5
+    void frameStep(int direction); // ".", "," and their menu items: paused, one picture on or back
+    void toStart();                // Home
+    void toEnd();                  // End: the last picture
     void rowActivated(int row);   // list double-click
     // Setting (1005): a running playback pauses while `dialog` runs (true:
     // saved) and runs again after. After a save the skip interval and the

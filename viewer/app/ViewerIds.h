@@ -100,6 +100,11 @@ enum MenuCommand : int {
     MenuNextImpact = 32834,
     MenuPreviousImpact = 32835,
     MenuTripView = 32836, // the whole trip: its route on the map, the time within it
+    MenuFrameNext = 32837,
+    MenuFramePrevious = 32838,
+    MenuToStart = 32839,
+    MenuToEnd = 32840,
+    MenuFullScreen = 32841, // the video area on the whole screen
 };
 
 // Private messages between windows.

@@ -1,5 +1,6 @@
 #include "CDvScreenCtrl.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace drivora {
@@ -40,6 +41,20 @@ void CDvScreenCtrl::paintEvent(QPaintEvent *)
     }
     // Converted at the window's size: stretched to the whole window.
     painter.drawImage(rect().topLeft(), frame.toImage(size()));
+}
+
+} // namespace drivora
+
+namespace drivora {
+
+void CDvScreenCtrl::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        emit doubleClicked();
+        event->accept();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 } // namespace drivora

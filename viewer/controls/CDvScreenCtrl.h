@@ -23,8 +23,12 @@ public:
     bool shown() const { return m_shown; }
     void setShown(bool shown) { m_shown = shown; }
 
+signals:
+    void doubleClicked(); // on the picture: full screen in or out
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     std::atomic<const FrameSlot *> m_frames{nullptr};

@@ -41,6 +41,17 @@ VideoFrame frameOf(GstSample *sample)
     p.height = GST_VIDEO_INFO_HEIGHT(&info);
     p.bt709 = info.colorimetry.matrix == GST_VIDEO_COLOR_MATRIX_BT709;
     p.fullRange = info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
+    if (info.fps_n > 0 && info.fps_d > 0)
+        p.frameNs = int64_t(gst_util_uint64_scale(GST_SECOND, guint64(info.fps_d), guint64(info.fps_n)));
+    else if (GST_BUFFER_DURATION_IS_VALID(buffer))
+        p.frameNs = int64_t(GST_BUFFER_DURATION(buffer));
+    const GstSegment *segment = gst_sample_get_segment(sample);
+    if (segment && GST_BUFFER_PTS_IS_VALID(buffer) && GST_BUFFER_DURATION_IS_VALID(buffer)) {
+        const guint64 end = gst_segment_to_stream_time(segment, GST_FORMAT_TIME,
+                                                       GST_BUFFER_PTS(buffer) + GST_BUFFER_DURATION(buffer));
+        if (end != GST_CLOCK_TIME_NONE)
+            p.endNs = int64_t(end);
+    }
     return VideoFrame(p, [frame] {
         gst_video_frame_unmap(frame);
         delete frame;
@@ -742,6 +753,33 @@ int32_t PlaybackEngine::seek(int64_t position100ns)
     m_watcher->clearEnd(); // a flushing seek leaves the end
     waitForPipeline();     // the picture at the new position
     return 0;
+}
+
+int32_t PlaybackEngine::stepFrame(int direction)
+{
+    if (!m_pipeline || !m_graphBuilt)
+        return kRecordFailed;
+    if (m_state == EngineRunning)
+        pause();
+    const int channel = m_renderers[0] ? 0 : 1;
+    const VideoFrame shown = m_frames[size_t(channel)].get();
+    const int64_t frame = shown.frameNs();
+    if (frame <= 0)
+        return kRecordFailed;
+    // Where the picture on screen starts; from the position where that
+    // picture is not the one there (a seek past the last picture shows none).
+    const int64_t now = position() * 100;
+    int64_t at = shown.endNs() - frame;
+    const bool stale = shown.endNs() < 0 || now < at - frame || now > at + 2 * frame;
+    if (stale)
+        at = now - now % frame;
+    // A quarter of a picture into the one wanted: an accurate seek there
+    // shows exactly that one (the one before ends before it).
+    const int64_t lastStart = std::max<int64_t>(duration() * 100 - frame, 0);
+    const int64_t target = std::clamp<int64_t>(at + (direction > 0 ? frame : -frame), 0, lastStart);
+    if (!stale && std::llabs(target - at) < frame / 2)
+        return 0; // at the first or the last picture already
+    return seek((target + frame / 4) / 100);
 }
 
 int32_t PlaybackEngine::setVolumeValue(int32_t value)

@@ -100,6 +100,8 @@ public:
     GstElement *pipeline() const { return m_pipeline.get(); }
     quint64 framesShown(int channel) const { return m_frames[size_t(channel)].count(); }
     double playbackRate() const; // the rate the pipeline plays at
+    // Pauses and shows the next (+1) or the previous (-1) picture.
+    int32_t stepFrame(int direction);
     // Branches given up while opening: "Video 1", "Video 2", "Audio 1".
     QStringList endedBranches() const;
 

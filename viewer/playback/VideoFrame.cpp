@@ -31,6 +31,16 @@ QSize VideoFrame::size() const
     return m_data ? QSize(m_data->planes.width, m_data->planes.height) : QSize();
 }
 
+int64_t VideoFrame::endNs() const
+{
+    return m_data ? m_data->planes.endNs : -1;
+}
+
+int64_t VideoFrame::frameNs() const
+{
+    return m_data ? m_data->planes.frameNs : -1;
+}
+
 QImage VideoFrame::toImage() const
 {
     return toImage(size());

@@ -20,6 +20,11 @@ public:
         int width = 0, height = 0;
         bool bt709 = false;    // colour matrix: BT.709, else BT.601
         bool fullRange = false; // 0-255, else 16-235
+        // Where the picture ends in the recording (a seek into a picture
+        // shows it from there on, so its start moves, its end does not),
+        // and one picture's time; -1: unknown.
+        int64_t endNs = -1;
+        int64_t frameNs = -1;
     };
 
     VideoFrame() = default;
@@ -28,6 +33,8 @@ public:
 
     bool isNull() const { return !m_data; }
     QSize size() const;
+    int64_t endNs() const;
+    int64_t frameNs() const;
     // The picture in RGB at its own size, or stretched to `size`.
     QImage toImage() const;
     QImage toImage(QSize size) const;
