@@ -277,6 +277,29 @@ TEST_F(MainWindow, KeysWorkAfterAnyClickAndTheVideoTakesTheWholeScreen)
     EXPECT_FALSE(window->videoFullScreen());
 }
 
+TEST_F(MainWindow, AFolderWithoutRecordingsSaysSoAndShowsNothingOfTheLastOne)
+{
+    window->openPaths({card()});
+    ASSERT_TRUE(WaitFor([&] { return window->player().engine()->position() > 5000000; }));
+    window->transport().UpdateTimeline();
+    ASSERT_FALSE(GpsTrack().isEmpty());
+    QTemporaryDir empty;
+    window->openPaths({empty.path()});
+    EXPECT_EQ(window->list()->rows()->rowCount(), 0);
+    EXPECT_TRUE(window->list()->emptyText().contains(QStringLiteral("녹화 파일이 없습니다")));
+    EXPECT_TRUE(window->list()->emptyText().contains(empty.path()));
+    EXPECT_TRUE(GpsTrack().isEmpty() && GSensorTrack().isEmpty()) << "no route, no graph";
+    EXPECT_EQ(window->findChild<CDvSpeedCtrl *>()->speed(), 0.0);
+    for (CDvTextCtrl *t : window->findChildren<CDvTextCtrl *>()) {
+        if (t->textKind == 2) {
+            EXPECT_FALSE(t->gValid);
+        }
+        if (t->textKind == 4) {
+            EXPECT_FALSE(t->positionValid);
+        }
+    }
+}
+
 // Clicked with the mouse, a toggle first shows its released face; the window
 // then shows each button's state at once.
 TEST_F(MainWindow, ClickedButtonsShowTheirState)

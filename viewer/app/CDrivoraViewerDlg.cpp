@@ -19,6 +19,7 @@
 #include "map/MapPanels.h"
 #include "settings/ViewerOptions.h"
 
+#include <QDir>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QEventLoop>
@@ -937,6 +938,10 @@ void CDrivoraViewerDlg::openPaths(const QStringList &paths)
     ClearCatalogue();
     for (const QString &path : paths)
         AddRecordingPath(path);
+    QStringList shown;
+    for (const QString &path : paths)
+        shown << QDir::toNativeSeparators(path);
+    m_list->setEmptyText(QString::fromUtf8(ids::kListNoRecordings).arg(shown.join(QLatin1Char('\n'))));
     m_list->setFilterKind(KindAll);
     for (int id : {ids::KindAllButton, ids::KindNormalButton, ids::KindEventButton, ids::KindParkingButton}) {
         m_buttons.value(id)->setChecked(id == ids::KindAllButton);
@@ -950,6 +955,7 @@ void CDrivoraViewerDlg::afterFill(bool playFirst)
 {
     if (m_list->rows()->rowCount() == 0) {
         m_transport->ResetTransport(true);
+        clearRecordingShown();
     } else {
         m_transport->ResetTransport(false);
         for (int id : {ids::ViewFrontButton, ids::ViewRearButton, ids::ViewAllButton})
@@ -1222,6 +1228,32 @@ void CDrivoraViewerDlg::seekWhileDragging(int value)
         if (target >= 0 && m_timeline->isSliderDown())
             seekTimeline(target);
     });
+}
+
+void CDrivoraViewerDlg::clearRecordingShown()
+{
+    // Nothing open: no route, graph, speed, G values or place of the last one.
+    GpsTrack().clear();
+    GSensorTrack().clear();
+    m_impacts.clear();
+    m_trip = {-1, -1};
+    m_tripTracks.clear();
+    m_tripSpans.clear();
+    m_durationMs = 0;
+    m_graph->impactsMs.clear();
+    m_graph->strongestImpact = -1;
+    m_graph->peakG = -1;
+    m_graph->update();
+    m_timeline->marks.clear();
+    m_timeline->update();
+    m_map->recordingLoaded(false);
+    m_gauge->setSpeed(0);
+    m_gText->gValid = false;
+    m_gText->update();
+    m_positionText->positionValid = false;
+    m_positionText->update();
+    m_timeText->durationMs = m_timeText->positionMs = 0;
+    m_timeText->update();
 }
 
 void CDrivoraViewerDlg::syncTelemetry(int64_t positionMs)

@@ -169,6 +169,7 @@ private:
     void refreshTimelineSpan();
     void seekTimeline(int value);
     void seekWhileDragging(int value);
+    void clearRecordingShown();
     SystemVolumes m_systemVolumes;
     SystemFormatter m_systemFormatter;
     CSettingDlg::Services m_settingsServices;

@@ -66,6 +66,23 @@ CDvListCtrl::CDvListCtrl(QWidget *parent) : QTableView(parent), m_model(new Reco
             [this](bool enabled) { verticalScrollBar()->setEnabled(enabled); });
 }
 
+void CDvListCtrl::setEmptyText(const QString &text)
+{
+    m_emptyText = text;
+    viewport()->update();
+}
+
+void CDvListCtrl::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    if (m_model->rowCount() > 0 || m_emptyText.isEmpty())
+        return;
+    QPainter p(viewport());
+    p.setPen(QColor(200, 200, 200));
+    p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+               m_emptyText);
+}
+
 void CDvListCtrl::setup()
 {
     {

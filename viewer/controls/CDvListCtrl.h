@@ -54,6 +54,11 @@ public:
     // handler): replaces the catalogue and refills the list.
     void takeDroppedPaths(const QStringList &paths);
 
+    // What the empty list says (after a folder without recordings); empty:
+    // nothing.
+    void setEmptyText(const QString &text);
+    QString emptyText() const { return m_emptyText; }
+
 signals:
     void kindCommand(int commandId); // a filter chosen from the right-click menu
     void exportCommand(int commandId); // an export chosen from the right-click menu
@@ -64,9 +69,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     RecordingListModel *m_model;
+    QString m_emptyText;
 };
 
 } // namespace drivora
