@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -142,16 +143,21 @@ TEST_F(MainWindow, CaptureWritesBothChannelsAndStaysPaused)
 {
     window->openPaths({card()});
     ASSERT_EQ(window->player().engine()->state(), EngineRunning);
+    window->transport().pause();
+    window->transport().seekRequest(1250);
     window->command(ids::Capture);
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
     const QStringList pictures = QDir(m_pictures.path()).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
     ASSERT_EQ(pictures.size(), 2) << qPrintable(pictures.join(' '));
-    EXPECT_TRUE(pictures[0].startsWith(QStringLiteral("REC_20240315_081500_0-")));
+    // Named by the camera's clock at the picture: 08:15:00 and 1.25 s.
+    EXPECT_EQ(pictures[0], QStringLiteral("REC_20240315_081500_0-2024-03-15-08h15m01s250(Track1).jpg"));
     EXPECT_TRUE(pictures[0].endsWith(QStringLiteral("(Track1).jpg")));
     EXPECT_TRUE(pictures[1].endsWith(QStringLiteral("(Track2).jpg")));
     EXPECT_EQ(QImageReader(m_pictures.filePath(pictures[0])).size(), QSize(320, 180)) << "native size";
     EXPECT_EQ(QImageReader(m_pictures.filePath(pictures[1])).size(), QSize(160, 90)) << "native size";
-    EXPECT_EQ(messages.asked.size(), 1) << "the open-folder question, after both were written";
+    ASSERT_EQ(messages.asked.size(), 1) << "the open-folder question, after both were written";
+    EXPECT_TRUE(messages.asked[0].contains(pictures[0]) && messages.asked[0].contains(pictures[1]))
+        << "naming both files: " << messages.asked[0].toStdString();
     EXPECT_TRUE(messages.told.isEmpty());
 
     // A folder that cannot be written: the user is told which file and why,
@@ -275,6 +281,25 @@ TEST_F(MainWindow, KeysWorkAfterAnyClickAndTheVideoTakesTheWholeScreen)
     EXPECT_TRUE(window->videoFullScreen());
     QTest::mouseDClick(front, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_FALSE(window->videoFullScreen());
+}
+
+TEST_F(MainWindow, FilesDroppedAnywhereOnTheWindowOpen)
+{
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(card() + QStringLiteral("/EVENT/EVT_20240315_081612_0.AVI"))});
+    const QPoint overVideo = window->layout().videoArea.rect().center();
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isWindow() && w != window->list() && !window->list()->isAncestorOf(w)) {
+            EXPECT_FALSE(w->acceptDrops()) << w->metaObject()->className() << ": the window takes the drop";
+        }
+    }
+    QDragEnterEvent enter(overVideo, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(overVideo), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(listedNames(), QStringList({"EVT_20240315_081612_0.AVI"}));
+    EXPECT_EQ(window->list()->currentRow(), 0) << "and it plays";
 }
 
 TEST_F(MainWindow, AFolderWithoutRecordingsSaysSoAndShowsNothingOfTheLastOne)

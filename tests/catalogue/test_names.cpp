@@ -85,3 +85,26 @@ TEST(RecordingFileName, ParseStartTime)
         EXPECT_EQ(t.milliseconds, 777);
     }
 }
+
+TEST(Names, TheCamerasClockAtAPlaceInARecording)
+{
+    struct Case {
+        const char *name;
+        int64_t positionMs;
+        const char *clock; // empty: none
+    } cases[] = {
+        {"REC_20240315_081500_0.AVI", 0, "2024-03-15 08:15:00.000"},
+        {"REC_20240315_081500_0.AVI", 61250, "2024-03-15 08:16:01.250"},
+        {"EVT_20241231_235959_0.AVI", 2500, "2025-01-01 00:00:01.500"}, // across midnight and the year
+        {"PRK_20240228_235930_1.AVI", 45000, "2024-02-29 00:00:15.000"}, // a leap day
+        {"REC_20240315_081500_0.AVI", -40, "2024-03-15 08:15:00.000"},
+        {"REC_20241315_081500_0.AVI", 0, ""}, // month 13
+        {"notes.txt", 0, ""},
+    };
+    for (const Case &c : cases) {
+        const QDateTime clock = RecordingClockAt(QString::fromLatin1(c.name), c.positionMs);
+        EXPECT_EQ(clock.isValid() ? clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) : QString(),
+                  QString::fromLatin1(c.clock))
+            << c.name << " " << c.positionMs;
+    }
+}

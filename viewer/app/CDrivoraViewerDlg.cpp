@@ -34,6 +34,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QToolTip>
+#include <QMimeData>
 #include <QUrl>
 #include <QWindow>
 
@@ -285,17 +286,47 @@ void CDrivoraViewerDlg::createChildren()
     for (CDvScreenCtrl *screen : {m_front, m_rear})
         connect(screen, &CDvScreenCtrl::doubleClicked, this, [this] { setVideoFullScreen(!m_videoFullScreen); });
     m_zoom = new CZoomDlg(this); // hidden until the Zoom button
-    keepKeysWithTheWindow(this);
+    setAcceptDrops(true);
+    keepInputWithTheWindow();
 }
 
-void CDrivoraViewerDlg::keepKeysWithTheWindow(QWidget *under)
+void CDrivoraViewerDlg::keepInputWithTheWindow()
 {
     // No control takes the keyboard: Space, the arrows and the other keys
     // go to the window whatever was clicked last (a button that kept the
-    // focus would take Space as a click of its own).
-    for (QWidget *w : under->findChildren<QWidget *>())
-        if (!w->isWindow())
-            w->setFocusPolicy(Qt::NoFocus);
+    // focus would take Space as a click of its own). Files dropped anywhere
+    // open as on the list (the map's page would show a dropped file itself).
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (w->isWindow())
+            continue;
+        w->setFocusPolicy(Qt::NoFocus);
+        if (w != m_list && !m_list->isAncestorOf(w))
+            w->setAcceptDrops(false);
+    }
+}
+
+void CDrivoraViewerDlg::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CDrivoraViewerDlg::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CDrivoraViewerDlg::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openPaths(paths);
 }
 
 void CDrivoraViewerDlg::setVideoFullScreen(bool on)
@@ -1022,9 +1053,12 @@ void CDrivoraViewerDlg::capture()
     m_playerTransport->pause();
     showPlayButton(true);
     PlaybackEngine *engine = m_player.engine();
-    const QDateTime now = QDateTime::currentDateTime();
     const QString folder = ViewerOptions::instance().saveDirectory;
     const QString name = m_list->currentFileName();
+    // Named by the camera's clock at the picture, else by the computer's.
+    QDateTime when = RecordingClockAt(name, m_playerTransport->positionMs());
+    if (!when.isValid())
+        when = QDateTime::currentDateTime();
     QStringList written, failed;
     for (int channel : {1, 2}) {
         if (channel == 2 && engine->videoCount() < 2)
@@ -1032,7 +1066,7 @@ void CDrivoraViewerDlg::capture()
         QImage picture;
         if (!engine->GrabFrame(channel - 1, picture))
             break;
-        const QString path = SnapshotFileName(folder, name, now, channel);
+        const QString path = SnapshotFileName(folder, name, when, channel);
         const QString why = SaveSnapshot(picture, path);
         if (why.isEmpty())
             written << path;
@@ -1049,7 +1083,8 @@ void CDrivoraViewerDlg::capture()
     UiStringLibrary strings;
     if (!strings.load())
         return;
-    if (m_messages->askYesNo(this, QString::fromUtf8(kViewerCaption), written.first() + strings.text(ids::TextCaptureDone)))
+    if (m_messages->askYesNo(this, QString::fromUtf8(kViewerCaption),
+                             written.join(QLatin1Char('\n')) + strings.text(ids::TextCaptureDone)))
         QDesktopServices::openUrl(QUrl::fromLocalFile(written.first().section(QLatin1Char('/'), 0, -2)));
 }
 
@@ -1108,6 +1143,7 @@ void CDrivoraViewerDlg::setTimePanel(int64_t durationMs, int64_t positionMs, flo
     m_timeText->durationMs = trip ? m_tripLengthMs : durationMs;
     m_timeText->positionMs = trip ? m_tripOffsetMs + positionMs : positionMs;
     m_timeText->rate = rate;
+    m_timeText->clock = durationMs > 0 ? RecordingClockAt(m_transport->openFileName(), positionMs) : QDateTime();
     m_timeText->update();
 }
 

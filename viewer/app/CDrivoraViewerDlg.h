@@ -50,7 +50,7 @@ public:
     void setMapArea(IMapArea *map)
     {
         m_map = map ? map : &m_noMap;
-        keepKeysWithTheWindow(this);
+        keepInputWithTheWindow();
     }
     // The parts of the map area that a map drives.
     MapHost mapHost() const;
@@ -88,9 +88,10 @@ public:
     // picture; Esc leaves).
     void setVideoFullScreen(bool on);
     bool videoFullScreen() const { return m_videoFullScreen; }
-    // Takes the keyboard away from the controls under `under` (the map's
-    // view, once it is plugged in, as well).
-    static void keepKeysWithTheWindow(QWidget *under);
+    // Keeps the keyboard and dropped files with the window (and the list,
+    // for drops): no control takes them, the map's view, once it is plugged
+    // in, included.
+    void keepInputWithTheWindow();
 
 signals:
     // An export's progress, once the dialog shows it: recordings read of all.
@@ -103,6 +104,9 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
 

@@ -2,6 +2,7 @@
 
 #include "FolderScan.h"
 #include "NativePath.h"
+
 #include "app/UiStringLibrary.h"
 
 #include <QFile>
@@ -135,6 +136,18 @@ void ParseNameStartTime(const QString &name, CalendarTime &time)
     time.hour = leadingNumber(piece(13, 2));
     time.minute = leadingNumber(piece(15, 2));
     time.second = leadingNumber(piece(17, 2));
+}
+
+QDateTime RecordingClockAt(const QString &name, int64_t positionMs)
+{
+    CalendarTime t;
+    ParseNameStartTime(name, t);
+    const QDate date(t.year, t.month, t.day);
+    const QTime time(t.hour, t.minute, t.second);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    // The camera's own clock, which knows no zone: as it reads, no shifts.
+    return QDateTime(date, time, Qt::UTC).addMSecs(std::max<int64_t>(positionMs, 0));
 }
 
 bool AddRecording(const QString &folder, const QString &name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -88,6 +89,10 @@ struct NameDateTime {
 };
 NameDateTime SplitNameDateTime(const QString &name);
 void ParseNameStartTime(const QString &name, CalendarTime &time);
+// The camera's clock at a place in a recording: the start its name gives
+// plus the position (days and months roll over); invalid when the name
+// gives no date and time.
+QDateTime RecordingClockAt(const QString &name, int64_t positionMs);
 
 // The entries of filterKind (every entry for KindAll), sorted by date, then
 // time; entries with equal date and time keep their catalogue order.

@@ -329,6 +329,10 @@ QImage CDvTextCtrl::render() const
         p.setPen(Qt::white);
         textAt(p, 10, 2, strings.text(110) + TimeText(positionMs, durationMs));
         textAt(p, 230, 2, strings.text(111) + RateText(rate));
+        if (clock.isValid()) {
+            p.setPen(QColor(95, 199, 199));
+            textAt(p, 370, 2, clock.toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss")));
+        }
         break;
     case 2: {
         p.setFont(pointFont(8));

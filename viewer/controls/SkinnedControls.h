@@ -5,6 +5,7 @@
 #include "app/ViewerIds.h"
 
 #include <QAbstractButton>
+#include <QDateTime>
 #include <QDialog>
 #include <QPointer>
 #include <QSlider>
@@ -147,6 +148,7 @@ public:
     bool gValid = false;
     float latitude = 37.566498f, longitude = 126.977966f;
     bool positionValid = false; // a fix at the moment shown: else "-"
+    QDateTime clock;            // kind 1: the camera's clock at the picture shown
     QImage render() const;
 
 protected:
