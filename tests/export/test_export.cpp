@@ -1,5 +1,6 @@
 // Telemetry exports on generated recordings, read back by tools nobody here
 // wrote: gpsbabel for GPX, Python's csv module for CSV.
+#include "catalogue/NativePath.h"
 #include "export/ClipExport.h"
 #include "export/TelemetryExport.h"
 #include "map/MapScript.h"
@@ -10,10 +11,16 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <random>
+#include <set>
 
 using namespace drivora;
 
@@ -365,4 +372,134 @@ TEST_F(Exports, ClipsThatCannotBeMadeSaySo)
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.message.startsWith(QStringLiteral("cannot write"))) << r.message.toStdString();
     EXPECT_TRUE(QDir(QString::fromStdString(disk.path())).entryList(QDir::Files).isEmpty());
+}
+
+namespace {
+
+// The entries of a recording's index, with the file offset of each chunk's header.
+struct IndexEntry {
+    std::string id;
+    uint32_t flags, at, size;
+};
+uint32_t Le32(const std::string &b, size_t at)
+{
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+std::vector<IndexEntry> ReadIndex(const std::string &bytes)
+{
+    const size_t movi = bytes.find("movi"), idx1 = bytes.rfind("idx1");
+    std::vector<IndexEntry> entries;
+    for (size_t e = idx1 + 8; e + 16 <= idx1 + 8 + Le32(bytes, idx1 + 4); e += 16)
+        entries.push_back({bytes.substr(e, 4), Le32(bytes, e + 4), uint32_t(movi + Le32(bytes, e + 8)), Le32(bytes, e + 12)});
+    return entries;
+}
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    for (const QString &l : QString::fromStdString(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines.push_back(l.toStdString());
+    return lines;
+}
+
+} // namespace
+
+// Garbage over a stretch of chunks in the middle (a bad sector of the card):
+// the clip holds every whole picture on both sides of it, says where it was,
+// and the telemetry after it still reaches the GPX.
+TEST_F(Exports, AClipStepsOverADamagedStretchAndSaysWhere)
+{
+    testsupport::SmallRecording shape;
+    shape.fileName = "REC_20240315_100000_0.AVI";
+    shape.seconds = 20; // 300 front pictures, a key frame every 15
+    const QString source = m_out.filePath(QString::fromStdString(shape.fileName));
+    std::vector<cardgen::TelemetryRecord> records;
+    ASSERT_TRUE(testsupport::MakeRecording(source.toStdString(), shape, &records));
+    const std::string good = testsupport::ReadText(source.toStdString());
+    std::vector<IndexEntry> front;
+    for (const IndexEntry &e : ReadIndex(good))
+        if (e.id == "00dc")
+            front.push_back(e);
+    ASSERT_EQ(front.size(), 300u);
+    // From the header of picture 100 into the middle of picture 130's data.
+    const size_t from = front[100].at, to = front[130].at + 8 + front[130].size / 2;
+    std::string damaged = good;
+    std::mt19937 random(7);
+    for (size_t i = from; i < to; ++i)
+        damaged[i] = char(random());
+    size_t nextKey = 131;
+    while (!(front[nextKey].flags & 0x10))
+        ++nextKey;
+    const std::vector<std::string> whole = Lines(FrameMd5(source, 0));
+    ASSERT_EQ(whole.size(), 300u);
+    const std::string lastFix = [&] {
+        for (auto it = records.rbegin(); it != records.rend(); ++it)
+            if (it->text.rfind("GPRMC", 0) == 0)
+                return QByteArray::number(it->stampMs / 1000.0, 'f', 3).toStdString();
+        return std::string();
+    }();
+
+    struct Case {
+        const char *what;
+        bool index;
+        const char *says;      // in the warning
+        const char *resumesAt; // the showing time of the first picture after the damage
+    } cases[] = {
+        {"with its index", true, "damaged media data at 0:06.666; 31 pictures left out, the clip goes on at 0:08.733",
+         "8.733333"},
+        {"without an index", false, "damaged media data after 0:06.666", "6.666667"},
+    };
+    for (const Case &c : cases) {
+        QDir(m_out.path()).mkpath(QString::fromLatin1(c.what));
+        const QString file = m_out.filePath(QString::fromLatin1(c.what) + QLatin1Char('/') + QString::fromStdString(shape.fileName));
+        std::string bytes = damaged;
+        if (!c.index)
+            bytes.replace(bytes.rfind("idx1"), 4, "JUNK");
+        ASSERT_TRUE(testsupport::WriteText(file.toStdString(), bytes));
+        const QString clip = m_out.filePath(QString::fromLatin1(c.what) + QStringLiteral("/clip.mp4"));
+        const ClipResult r = ExportClip(file, 0, clip, ClipFormat::Mp4);
+        ASSERT_TRUE(r.ok) << c.what << ": " << r.message.toStdString();
+        EXPECT_EQ(r.frames, 300 - 31) << c.what;
+        ASSERT_FALSE(r.warnings.isEmpty()) << c.what;
+        EXPECT_TRUE(r.warnings[0].contains(QString::fromLatin1(c.says))) << r.warnings[0].toStdString();
+        EXPECT_FALSE(r.warnings.join(QLatin1Char('\n')).contains(QStringLiteral("breaks off"))) << c.what;
+
+        // The pictures before the damage, and from the first key frame after
+        // it, decode as in the whole recording.
+        const std::vector<std::string> kept = Lines(FrameMd5(clip, 0));
+        ASSERT_EQ(kept.size(), 300u - 31) << c.what;
+        EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + 100, kept.begin())) << c.what;
+        EXPECT_TRUE(std::equal(whole.begin() + long(nextKey), whole.end(), kept.end() - long(300 - nextKey))) << c.what;
+        const std::vector<std::string> times = Lines(
+            testsupport::Shell("ffprobe -v error -show_entries frame=pts_time -of csv=p=0 " + Q(clip)).output);
+        ASSERT_EQ(times.size(), 300u - 31) << c.what;
+        EXPECT_EQ(times[99], "6.600000") << c.what;
+        EXPECT_EQ(times[100], c.resumesAt) << c.what;
+
+        // The fixes after the damage are in the GPX beside the clip.
+        const std::string gpx = testsupport::ReadText(r.gpx.toStdString());
+        EXPECT_NE(gpx.find("<dv:media_time>" + lastFix + "</dv:media_time>"), std::string::npos) << c.what;
+    }
+}
+
+// The clips of one export never take each other's names: recordings of the
+// same name (two folders, two cards) get a number, and so does a name that
+// would fall on one given before, also in another case.
+TEST(ClipNames, EveryClipOfAnExportHasItsOwnName)
+{
+    ClipNames names;
+    const struct {
+        const char *wanted, *given;
+    } steps[] = {
+        {"/out/REC_20240315_081500_0.mp4", "/out/REC_20240315_081500_0.mp4"},
+        {"/out/REC_20240315_081500_0.mp4", "/out/REC_20240315_081500_0-2.mp4"},
+        {"/out/REC_20240315_081500_0.mp4", "/out/REC_20240315_081500_0-3.mp4"},
+        {"/out/REC_20240315_081500_0-2.mp4", "/out/REC_20240315_081500_0-2-2.mp4"},
+        {"/out/rec_20240315_081500_0.MP4", "/out/rec_20240315_081500_0-4.MP4"},
+        {"/out/REC_20240315_081500_0.3gp", "/out/REC_20240315_081500_0-5.3gp"}, // its GPX would be the first one's
+        {"/other/REC_20240315_081500_0.mp4", "/other/REC_20240315_081500_0.mp4"},
+    };
+    for (const auto &s : steps)
+        EXPECT_EQ(names.take(QString::fromLatin1(s.wanted)), QString::fromLatin1(s.given)) << s.wanted;
+    EXPECT_EQ(ClipGpxPath(QStringLiteral("/out/REC_20240315_081500_0-2.mp4")), QStringLiteral("/out/REC_20240315_081500_0-2.gpx"));
 }
