@@ -482,6 +482,187 @@ TEST_F(Exports, AClipStepsOverADamagedStretchAndSaysWhere)
     }
 }
 
+// Fixes of a receiver that gives coordinates nowhere on the earth (or no
+// number at all) under a valid status: no GPX point, and no position in the
+// CSV, whose fix column says there was none.
+TEST_F(Exports, OnlyRealCoordinatesLeaveTheRecording)
+{
+    struct Bad {
+        const char *field; // replaces the latitude and its hemisphere, or the longitude and its
+        bool latitude;
+    } bad[] = {
+        {"10039.0000,N", true}, // 100.65 degrees north
+        {"9000.0001,S", true},  // just past the pole
+        {"nan,N", true},
+        {"inf,N", true},
+        {"18100.0000,E", false}, // 181 degrees east
+        {"-nan,W", false},
+    };
+    testsupport::SmallRecording shape;
+    shape.fileName = "REC_20240315_110000_0.AVI";
+    shape.seconds = 14;
+    std::set<uint32_t> bogus; // the media times of the bad fixes
+    shape.editRecords = [&](std::vector<cardgen::TelemetryRecord> &records) {
+        size_t next = 0, fix = 0;
+        for (cardgen::TelemetryRecord &r : records) {
+            if (r.text.rfind("GPRMC", 0) != 0 || fix++ % 2 == 0 || next == std::size(bad))
+                continue;
+            // GPRMC,time,A,lat,N,lon,E,...: fields 3-4 or 5-6.
+            QList<QByteArray> f = QByteArray::fromStdString(r.text).split(',');
+            const QList<QByteArray> value = QByteArray(bad[next].field).split(',');
+            const int at = bad[next].latitude ? 3 : 5;
+            f[at] = value[0];
+            f[at + 1] = value[1];
+            r.text = f.join(',').toStdString();
+            bogus.insert(r.stampMs);
+            ++next;
+        }
+    };
+    const QString source = m_out.filePath(QString::fromStdString(shape.fileName));
+    std::vector<cardgen::TelemetryRecord> written;
+    ASSERT_TRUE(testsupport::MakeRecording(source.toStdString(), shape, &written));
+    ASSERT_EQ(bogus.size(), std::size(bad));
+    int real = 0;
+    for (const cardgen::TelemetryRecord &r : written)
+        real += r.text.rfind("GPRMC", 0) == 0 && r.text.find(",A,") != std::string::npos && !bogus.count(r.stampMs);
+
+    const QString gpx = m_out.filePath(QStringLiteral("real.gpx"));
+    ExportResult r = ExportTelemetry({source}, ExportKind::Gpx, gpx);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(r.points, real);
+    ASSERT_FALSE(r.warnings.isEmpty());
+    EXPECT_TRUE(r.warnings[0].contains(QStringLiteral("6 fixes"))) << r.warnings[0].toStdString();
+    const testsupport::Result valid =
+        testsupport::Shell("xmllint --noout --schema " + testsupport::Quote(GPX_SCHEMA) + " " + Q(gpx));
+    EXPECT_EQ(valid.exitCode, 0) << valid.output;
+    const std::string document = testsupport::ReadText(gpx.toStdString());
+    EXPECT_EQ(QByteArray::fromStdString(document).count("<trkpt "), real);
+    for (uint32_t ms : bogus)
+        EXPECT_EQ(document.find("<dv:media_time>" + QByteArray::number(ms / 1000.0, 'f', 3).toStdString() + "<"),
+                  std::string::npos)
+            << ms;
+
+    const QString csv = m_out.filePath(QStringLiteral("real.csv"));
+    r = ExportTelemetry({source}, ExportKind::Csv, csv);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    QString stamps;
+    for (uint32_t ms : bogus)
+        stamps += QString::number(ms) + QLatin1Char(' ');
+    const char *script = R"PY(
+import csv, math, sys
+bogus = set(int(s) for s in sys.argv[2].split())
+seen = 0
+for r in csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')):
+    ms = round(float(r['media_time_s']) * 1000)
+    if ms in bogus:
+        seen += 1
+        assert r['fix_valid'] == '0' and r['latitude_deg'] == '' and r['longitude_deg'] == '', r
+    elif r['latitude_deg']:
+        lat, lon = float(r['latitude_deg']), float(r['longitude_deg'])
+        assert r['fix_valid'] == '1' and abs(lat) <= 90 and abs(lon) <= 180 and math.isfinite(lat + lon), r
+print(seen)
+)PY";
+    const QString py = m_out.filePath(QStringLiteral("real.py"));
+    ASSERT_TRUE(testsupport::WriteText(py.toStdString(), script));
+    const testsupport::Result check =
+        testsupport::Shell("python3 " + Q(py) + " " + Q(csv) + " " + testsupport::Quote(stamps.toStdString()));
+    EXPECT_EQ(check.output, "6\n");
+}
+
+// Recording names as a file system gives them: quotes, commas, CR and LF,
+// control bytes, XML's special characters and bytes that are not UTF-8. The
+// GPX stays valid GPX 1.1 and the CSV valid RFC 4180; both give the name back
+// (U+FFFD for what XML or UTF-8 cannot hold).
+TEST_F(Exports, NamesOfAnyBytesKeepBothFormatsValid)
+{
+    struct Name {
+        QByteArray bytes;      // the file's name
+        QString gpx, csv;      // read back from each
+    } names[] = {
+        {"REC_\"quoted\", with a comma.AVI", QStringLiteral("REC_\"quoted\", with a comma.AVI"),
+         QStringLiteral("REC_\"quoted\", with a comma.AVI")},
+        {"REC_line\r\nbreak\rand\nmore.AVI", QStringLiteral("REC_line\r\nbreak\rand\nmore.AVI"),
+         QStringLiteral("REC_line\r\nbreak\rand\nmore.AVI")},
+        {"REC_<&>'\"\t.AVI", QStringLiteral("REC_<&>'\"\t.AVI"), QStringLiteral("REC_<&>'\"\t.AVI")},
+        {"REC_\x01\x1b[0m\x7f.AVI", QStringLiteral("REC_\uFFFD\uFFFD[0m\x7f.AVI"), QStringLiteral("REC_\x01\x1b[0m\x7f.AVI")},
+        {"REC_\xb0\xa1\xc7\xd1.AVI", QStringLiteral("REC_\uFFFD\uFFFD\uFFFD\uFFFD.AVI"),
+         QStringLiteral("REC_\uFFFD\uFFFD\uFFFD\uFFFD.AVI")},
+    };
+    QJsonArray expected;
+    QStringList files;
+    for (const Name &n : names) {
+        const QString file = m_out.path() + QLatin1Char('/') + PathFromNative(n.bytes);
+        ASSERT_TRUE(testsupport::WriteText(NativeFromPath(file).toStdString(), testsupport::ReadText(path(1).toStdString())));
+        files << file;
+        expected.append(QJsonArray{n.gpx, n.csv});
+    }
+    const QString gpx = m_out.filePath(QStringLiteral("names.gpx")), csv = m_out.filePath(QStringLiteral("names.csv"));
+    ASSERT_TRUE(ExportTelemetry(files, ExportKind::Gpx, gpx).ok);
+    ASSERT_TRUE(ExportTelemetry(files, ExportKind::Csv, csv).ok);
+    const testsupport::Result valid =
+        testsupport::Shell("xmllint --noout --schema " + testsupport::Quote(GPX_SCHEMA) + " " + Q(gpx));
+    EXPECT_EQ(valid.exitCode, 0) << valid.output;
+
+    const QString want = m_out.filePath(QStringLiteral("names.json"));
+    ASSERT_TRUE(testsupport::WriteText(want.toStdString(), QJsonDocument(expected).toJson().toStdString()));
+    const char *script = R"PY(
+import csv, json, sys
+import xml.etree.ElementTree as ET
+want = json.load(open(sys.argv[3], encoding='utf-8'))
+ns = {'g': 'http://www.topografix.com/GPX/1/1'}
+gpx = []
+for seg in ET.parse(sys.argv[1]).getroot().iterfind('g:trk/g:trkseg', ns):
+    srcs = {p.findtext('g:src', namespaces=ns) for p in seg.iterfind('g:trkpt', ns)}
+    assert len(srcs) == 1, srcs
+    gpx.append(srcs.pop())
+rows = list(csv.reader(open(sys.argv[2], newline='', encoding='utf-8')))
+assert all(len(r) == len(rows[0]) for r in rows), 'a row with too many or too few fields'
+names = []
+for r in rows[1:]:
+    if not names or names[-1] != r[0]:
+        names.append(r[0])
+assert gpx == [w[0] for w in want], (gpx, want)
+assert names == [w[1] for w in want], (names, want)
+print('ok')
+)PY";
+    const QString py = m_out.filePath(QStringLiteral("names.py"));
+    ASSERT_TRUE(testsupport::WriteText(py.toStdString(), script));
+    const testsupport::Result check = testsupport::Shell("python3 " + Q(py) + " " + Q(gpx) + " " + Q(csv) + " " + Q(want));
+    EXPECT_EQ(check.output, "ok\n");
+}
+
+// What is no regular file is never written to nor replaced: a FIFO (whose
+// opening would wait for a reader), a device, and links to them. The export
+// says so at once and leaves them as they were.
+TEST_F(Exports, AFifoOrDeviceAsTheOutputIsRefused)
+{
+    const QString fifo = m_out.filePath(QStringLiteral("pipe")), device = m_out.filePath(QStringLiteral("null"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const bool haveDevice = ::mknod(device.toLocal8Bit().constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    ASSERT_TRUE(QFile::link(fifo, m_out.filePath(QStringLiteral("pipe-link"))));
+    struct Output {
+        const char *name;
+        mode_t type;
+    } outputs[] = {{"pipe", S_IFIFO}, {"pipe-link", S_IFIFO}, {"null", S_IFCHR}};
+    for (const Output &o : outputs) {
+        if (o.type == S_IFCHR && !haveDevice)
+            continue; // making a device node needs root
+        const QString out = m_out.filePath(QString::fromLatin1(o.name));
+        const ExportResult gpx = ExportTelemetry({path(0)}, ExportKind::Gpx, out);
+        const ExportResult csv = ExportTelemetry({path(0)}, ExportKind::Csv, out);
+        const ClipResult clip = ExportClip(path(0), 0, out, ClipFormat::Mp4);
+        for (const auto &[ok, message] : {std::pair{gpx.ok, gpx.message}, std::pair{csv.ok, csv.message},
+                                          std::pair{clip.ok, clip.message}}) {
+            EXPECT_FALSE(ok) << o.name;
+            EXPECT_TRUE(message.contains(QStringLiteral("is not a regular file"))) << o.name << ": " << message.toStdString();
+        }
+        struct stat st {};
+        ASSERT_EQ(::stat(out.toLocal8Bit().constData(), &st), 0) << o.name;
+        EXPECT_EQ(st.st_mode & S_IFMT, o.type) << o.name << " is still there as it was";
+    }
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files).filter(QStringLiteral("partial")), QStringList());
+}
+
 // The clips of one export never take each other's names: recordings of the
 // same name (two folders, two cards) get a number, and so does a name that
 // would fall on one given before, also in another case.
