@@ -213,9 +213,11 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
         failure = Mp4FileWriteEnd(writer, next * scale);
     result.frames = int(Mp4FileSampleCount(writer));
     const int closed = Mp4FileCloseWr(writer);
-    if (failure != Mp4Ok || closed != Mp4Ok || reader.status() != ReadStatus::Ok || !aside.commit(&why)) {
+    const bool whole = failure == Mp4Ok && closed == Mp4Ok && reader.status() == ReadStatus::Ok;
+    if (!whole || !aside.commit(&why)) {
         result.message = failure == Mp4SizeLimit ? QStringLiteral("the clip would be larger than the file format allows")
-                                                 : QStringLiteral("cannot write %1 (disk full?)").arg(DisplayPath(output));
+                         : whole ? QStringLiteral("cannot write %1: %2").arg(DisplayPath(output), why)
+                                 : QStringLiteral("cannot write %1 (disk full?)").arg(DisplayPath(output));
         return result; // the file aside goes with `aside`
     }
     result.written = output;
