@@ -24,9 +24,10 @@ struct RecordingStream {
 };
 
 // Reads a recording file (an AVI file, see docs/recording-format.md): its
-// stream headers and the telemetry records of its telemetry stream. Reads
-// never go past a chunk or the end of the file; damaged or truncated files
-// give what can be read and then end.
+// stream headers, the telemetry records of its telemetry stream, and the
+// chunks of its video streams (VideoChunkWalk). Reads never go past a chunk
+// or the end of the file; a damaged stretch in the media data is stepped
+// over, and a truncated file gives what can be read and then ends.
 class RecordingFile final : public IStreamRecordSource {
 public:
     RecordingFile() = default;
