@@ -24,7 +24,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <set>
+
+#include <sys/stat.h>
 
 using namespace drivora;
 
@@ -586,6 +590,59 @@ TEST_F(MainWindow, TheProgramExportsTelemetryForScripts)
         EXPECT_EQ(r.exitCode, b.status) << b.arguments << "\n" << r.output;
         EXPECT_NE(r.output.find(b.says), std::string::npos) << r.output;
     }
+}
+
+// Clips from the command line: recordings of the same name on two cards (one
+// in a folder named in EUC-KR bytes, as a Korean Windows system names it)
+// give a clip and a GPX each; a FIFO as the output is refused at once.
+TEST_F(MainWindow, TheProgramExportsClipsOfCardsWithTheSameNames)
+{
+    QTemporaryDir dir;
+    const std::string program = testsupport::Quote(DRIVORA_VIEWER_PROGRAM);
+    const std::string env = "env -u DISPLAY QT_QPA_PLATFORM=none timeout 60 ";
+    const std::string base = dir.path().toStdString();
+    const std::string cards[] = {base + "/card", base + "/\xb0\xa1 card"};
+    for (int i = 0; i < 2; ++i) {
+        std::filesystem::create_directories(cards[i] + "/DRIVE");
+        testsupport::SmallRecording shape;
+        shape.seconds = 2 + i; // 30 and 45 pictures
+        shape.rearWidth = 0;
+        ASSERT_TRUE(testsupport::MakeRecording(cards[i] + "/DRIVE/REC_20240315_081500_0.AVI", shape));
+    }
+    const std::string out = base + "/out";
+    std::filesystem::create_directories(out);
+    testsupport::Result r = testsupport::Shell(env + program + " --export clip " + testsupport::Quote(cards[0]) + " " +
+                                               testsupport::Quote(cards[1]) + " --output " + testsupport::Quote(out));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    auto pictures = [](const std::string &file) {
+        return testsupport::Shell("ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+                                  testsupport::Quote(file))
+            .output;
+    };
+    std::multiset<std::string> counts;
+    for (const char *name : {"REC_20240315_081500_0", "REC_20240315_081500_0-2"}) {
+        EXPECT_NE(r.output.find(out + "/" + name + ".mp4: "), std::string::npos) << name << "\n" << r.output;
+        counts.insert(pictures(out + "/" + name + ".mp4"));
+        EXPECT_TRUE(std::filesystem::is_regular_file(out + "/" + name + ".gpx")) << name;
+    }
+    EXPECT_EQ(counts, (std::multiset<std::string>{"30\n", "45\n"}));
+
+    // The card with the EUC-KR name alone, for the telemetry too.
+    r = testsupport::Shell(env + program + " --export csv " + testsupport::Quote(cards[1]) + " --output " +
+                           testsupport::Quote(out + "/card.csv"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("from 1 recordings"), std::string::npos) << r.output;
+
+    const std::string fifo = out + "/pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char *kind : {"gpx", "clip"}) {
+        r = testsupport::Shell(env + program + " --export " + kind + " " + testsupport::Quote(cards[0]) + " --output " +
+                               testsupport::Quote(fifo));
+        EXPECT_EQ(r.exitCode, 1) << kind << "\n" << r.output;
+        EXPECT_NE(r.output.find("is not a regular file"), std::string::npos) << kind << "\n" << r.output;
+    }
+    struct stat st {};
+    EXPECT_TRUE(::stat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << "the FIFO is left as it was";
 }
 
 // The program itself: one copy at a time, a lock left by a killed copy

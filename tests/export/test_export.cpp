@@ -1,5 +1,6 @@
 // Telemetry exports on generated recordings, read back by tools nobody here
 // wrote: gpsbabel for GPX, Python's csv module for CSV.
+#include "catalogue/NativePath.h"
 #include "export/ClipExport.h"
 #include "export/TelemetryExport.h"
 #include "map/MapScript.h"
@@ -10,10 +11,16 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <random>
+#include <set>
 
 using namespace drivora;
 
@@ -365,4 +372,315 @@ TEST_F(Exports, ClipsThatCannotBeMadeSaySo)
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.message.startsWith(QStringLiteral("cannot write"))) << r.message.toStdString();
     EXPECT_TRUE(QDir(QString::fromStdString(disk.path())).entryList(QDir::Files).isEmpty());
+}
+
+namespace {
+
+// The entries of a recording's index, with the file offset of each chunk's header.
+struct IndexEntry {
+    std::string id;
+    uint32_t flags, at, size;
+};
+uint32_t Le32(const std::string &b, size_t at)
+{
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+std::vector<IndexEntry> ReadIndex(const std::string &bytes)
+{
+    const size_t movi = bytes.find("movi"), idx1 = bytes.rfind("idx1");
+    std::vector<IndexEntry> entries;
+    for (size_t e = idx1 + 8; e + 16 <= idx1 + 8 + Le32(bytes, idx1 + 4); e += 16)
+        entries.push_back({bytes.substr(e, 4), Le32(bytes, e + 4), uint32_t(movi + Le32(bytes, e + 8)), Le32(bytes, e + 12)});
+    return entries;
+}
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    for (const QString &l : QString::fromStdString(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines.push_back(l.toStdString());
+    return lines;
+}
+
+} // namespace
+
+// Garbage over a stretch of chunks in the middle (a bad sector of the card):
+// the clip holds every whole picture on both sides of it, says where it was,
+// and the telemetry after it still reaches the GPX.
+TEST_F(Exports, AClipStepsOverADamagedStretchAndSaysWhere)
+{
+    testsupport::SmallRecording shape;
+    shape.fileName = "REC_20240315_100000_0.AVI";
+    shape.seconds = 20; // 300 front pictures, a key frame every 15
+    const QString source = m_out.filePath(QString::fromStdString(shape.fileName));
+    std::vector<cardgen::TelemetryRecord> records;
+    ASSERT_TRUE(testsupport::MakeRecording(source.toStdString(), shape, &records));
+    const std::string good = testsupport::ReadText(source.toStdString());
+    std::vector<IndexEntry> front;
+    for (const IndexEntry &e : ReadIndex(good))
+        if (e.id == "00dc")
+            front.push_back(e);
+    ASSERT_EQ(front.size(), 300u);
+    // From the header of picture 100 into the middle of picture 130's data.
+    const size_t from = front[100].at, to = front[130].at + 8 + front[130].size / 2;
+    std::string damaged = good;
+    std::mt19937 random(7);
+    for (size_t i = from; i < to; ++i)
+        damaged[i] = char(random());
+    size_t nextKey = 131;
+    while (!(front[nextKey].flags & 0x10))
+        ++nextKey;
+    const std::vector<std::string> whole = Lines(FrameMd5(source, 0));
+    ASSERT_EQ(whole.size(), 300u);
+    const std::string lastFix = [&] {
+        for (auto it = records.rbegin(); it != records.rend(); ++it)
+            if (it->text.rfind("GPRMC", 0) == 0)
+                return QByteArray::number(it->stampMs / 1000.0, 'f', 3).toStdString();
+        return std::string();
+    }();
+
+    struct Case {
+        const char *what;
+        bool index;
+        const char *says;      // in the warning
+        const char *resumesAt; // the showing time of the first picture after the damage
+    } cases[] = {
+        {"with its index", true, "damaged media data at 0:06.666; 31 pictures left out, the clip goes on at 0:08.733",
+         "8.733333"},
+        {"without an index", false, "damaged media data after 0:06.666", "6.666667"},
+    };
+    for (const Case &c : cases) {
+        QDir(m_out.path()).mkpath(QString::fromLatin1(c.what));
+        const QString file = m_out.filePath(QString::fromLatin1(c.what) + QLatin1Char('/') + QString::fromStdString(shape.fileName));
+        std::string bytes = damaged;
+        if (!c.index)
+            bytes.replace(bytes.rfind("idx1"), 4, "JUNK");
+        ASSERT_TRUE(testsupport::WriteText(file.toStdString(), bytes));
+        const QString clip = m_out.filePath(QString::fromLatin1(c.what) + QStringLiteral("/clip.mp4"));
+        const ClipResult r = ExportClip(file, 0, clip, ClipFormat::Mp4);
+        ASSERT_TRUE(r.ok) << c.what << ": " << r.message.toStdString();
+        EXPECT_EQ(r.frames, 300 - 31) << c.what;
+        ASSERT_FALSE(r.warnings.isEmpty()) << c.what;
+        EXPECT_TRUE(r.warnings[0].contains(QString::fromLatin1(c.says))) << r.warnings[0].toStdString();
+        EXPECT_FALSE(r.warnings.join(QLatin1Char('\n')).contains(QStringLiteral("breaks off"))) << c.what;
+
+        // The pictures before the damage, and from the first key frame after
+        // it, decode as in the whole recording.
+        const std::vector<std::string> kept = Lines(FrameMd5(clip, 0));
+        ASSERT_EQ(kept.size(), 300u - 31) << c.what;
+        EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + 100, kept.begin())) << c.what;
+        EXPECT_TRUE(std::equal(whole.begin() + long(nextKey), whole.end(), kept.end() - long(300 - nextKey))) << c.what;
+        const std::vector<std::string> times = Lines(
+            testsupport::Shell("ffprobe -v error -show_entries frame=pts_time -of csv=p=0 " + Q(clip)).output);
+        ASSERT_EQ(times.size(), 300u - 31) << c.what;
+        EXPECT_EQ(times[99], "6.600000") << c.what;
+        EXPECT_EQ(times[100], c.resumesAt) << c.what;
+
+        // The fixes after the damage are in the GPX beside the clip.
+        const std::string gpx = testsupport::ReadText(r.gpx.toStdString());
+        EXPECT_NE(gpx.find("<dv:media_time>" + lastFix + "</dv:media_time>"), std::string::npos) << c.what;
+    }
+}
+
+// Fixes of a receiver that gives coordinates nowhere on the earth (or no
+// number at all) under a valid status: no GPX point, and no position in the
+// CSV, whose fix column says there was none.
+TEST_F(Exports, OnlyRealCoordinatesLeaveTheRecording)
+{
+    struct Bad {
+        const char *field; // replaces the latitude and its hemisphere, or the longitude and its
+        bool latitude;
+    } bad[] = {
+        {"10039.0000,N", true}, // 100.65 degrees north
+        {"9000.0001,S", true},  // just past the pole
+        {"nan,N", true},
+        {"inf,N", true},
+        {"18100.0000,E", false}, // 181 degrees east
+        {"-nan,W", false},
+    };
+    testsupport::SmallRecording shape;
+    shape.fileName = "REC_20240315_110000_0.AVI";
+    shape.seconds = 14;
+    std::set<uint32_t> bogus; // the media times of the bad fixes
+    shape.editRecords = [&](std::vector<cardgen::TelemetryRecord> &records) {
+        size_t next = 0, fix = 0;
+        for (cardgen::TelemetryRecord &r : records) {
+            if (r.text.rfind("GPRMC", 0) != 0 || fix++ % 2 == 0 || next == std::size(bad))
+                continue;
+            // GPRMC,time,A,lat,N,lon,E,...: fields 3-4 or 5-6.
+            QList<QByteArray> f = QByteArray::fromStdString(r.text).split(',');
+            const QList<QByteArray> value = QByteArray(bad[next].field).split(',');
+            const int at = bad[next].latitude ? 3 : 5;
+            f[at] = value[0];
+            f[at + 1] = value[1];
+            r.text = f.join(',').toStdString();
+            bogus.insert(r.stampMs);
+            ++next;
+        }
+    };
+    const QString source = m_out.filePath(QString::fromStdString(shape.fileName));
+    std::vector<cardgen::TelemetryRecord> written;
+    ASSERT_TRUE(testsupport::MakeRecording(source.toStdString(), shape, &written));
+    ASSERT_EQ(bogus.size(), std::size(bad));
+    int real = 0;
+    for (const cardgen::TelemetryRecord &r : written)
+        real += r.text.rfind("GPRMC", 0) == 0 && r.text.find(",A,") != std::string::npos && !bogus.count(r.stampMs);
+
+    const QString gpx = m_out.filePath(QStringLiteral("real.gpx"));
+    ExportResult r = ExportTelemetry({source}, ExportKind::Gpx, gpx);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(r.points, real);
+    ASSERT_FALSE(r.warnings.isEmpty());
+    EXPECT_TRUE(r.warnings[0].contains(QStringLiteral("6 fixes"))) << r.warnings[0].toStdString();
+    const testsupport::Result valid =
+        testsupport::Shell("xmllint --noout --schema " + testsupport::Quote(GPX_SCHEMA) + " " + Q(gpx));
+    EXPECT_EQ(valid.exitCode, 0) << valid.output;
+    const std::string document = testsupport::ReadText(gpx.toStdString());
+    EXPECT_EQ(QByteArray::fromStdString(document).count("<trkpt "), real);
+    for (uint32_t ms : bogus)
+        EXPECT_EQ(document.find("<dv:media_time>" + QByteArray::number(ms / 1000.0, 'f', 3).toStdString() + "<"),
+                  std::string::npos)
+            << ms;
+
+    const QString csv = m_out.filePath(QStringLiteral("real.csv"));
+    r = ExportTelemetry({source}, ExportKind::Csv, csv);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    QString stamps;
+    for (uint32_t ms : bogus)
+        stamps += QString::number(ms) + QLatin1Char(' ');
+    const char *script = R"PY(
+import csv, math, sys
+bogus = set(int(s) for s in sys.argv[2].split())
+seen = 0
+for r in csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')):
+    ms = round(float(r['media_time_s']) * 1000)
+    if ms in bogus:
+        seen += 1
+        assert r['fix_valid'] == '0' and r['latitude_deg'] == '' and r['longitude_deg'] == '', r
+    elif r['latitude_deg']:
+        lat, lon = float(r['latitude_deg']), float(r['longitude_deg'])
+        assert r['fix_valid'] == '1' and abs(lat) <= 90 and abs(lon) <= 180 and math.isfinite(lat + lon), r
+print(seen)
+)PY";
+    const QString py = m_out.filePath(QStringLiteral("real.py"));
+    ASSERT_TRUE(testsupport::WriteText(py.toStdString(), script));
+    const testsupport::Result check =
+        testsupport::Shell("python3 " + Q(py) + " " + Q(csv) + " " + testsupport::Quote(stamps.toStdString()));
+    EXPECT_EQ(check.output, "6\n");
+}
+
+// Recording names as a file system gives them: quotes, commas, CR and LF,
+// control bytes, XML's special characters and bytes that are not UTF-8. The
+// GPX stays valid GPX 1.1 and the CSV valid RFC 4180; both give the name back
+// (U+FFFD for what XML or UTF-8 cannot hold).
+TEST_F(Exports, NamesOfAnyBytesKeepBothFormatsValid)
+{
+    struct Name {
+        QByteArray bytes;      // the file's name
+        QString gpx, csv;      // read back from each
+    } names[] = {
+        {"REC_\"quoted\", with a comma.AVI", QStringLiteral("REC_\"quoted\", with a comma.AVI"),
+         QStringLiteral("REC_\"quoted\", with a comma.AVI")},
+        {"REC_line\r\nbreak\rand\nmore.AVI", QStringLiteral("REC_line\r\nbreak\rand\nmore.AVI"),
+         QStringLiteral("REC_line\r\nbreak\rand\nmore.AVI")},
+        {"REC_<&>'\"\t.AVI", QStringLiteral("REC_<&>'\"\t.AVI"), QStringLiteral("REC_<&>'\"\t.AVI")},
+        {"REC_\x01\x1b[0m\x7f.AVI", QStringLiteral("REC_\uFFFD\uFFFD[0m\x7f.AVI"), QStringLiteral("REC_\x01\x1b[0m\x7f.AVI")},
+        {"REC_\xb0\xa1\xc7\xd1.AVI", QStringLiteral("REC_\uFFFD\uFFFD\uFFFD\uFFFD.AVI"),
+         QStringLiteral("REC_\uFFFD\uFFFD\uFFFD\uFFFD.AVI")},
+    };
+    QJsonArray expected;
+    QStringList files;
+    for (const Name &n : names) {
+        const QString file = m_out.path() + QLatin1Char('/') + PathFromNative(n.bytes);
+        ASSERT_TRUE(testsupport::WriteText(NativeFromPath(file).toStdString(), testsupport::ReadText(path(1).toStdString())));
+        files << file;
+        expected.append(QJsonArray{n.gpx, n.csv});
+    }
+    const QString gpx = m_out.filePath(QStringLiteral("names.gpx")), csv = m_out.filePath(QStringLiteral("names.csv"));
+    ASSERT_TRUE(ExportTelemetry(files, ExportKind::Gpx, gpx).ok);
+    ASSERT_TRUE(ExportTelemetry(files, ExportKind::Csv, csv).ok);
+    const testsupport::Result valid =
+        testsupport::Shell("xmllint --noout --schema " + testsupport::Quote(GPX_SCHEMA) + " " + Q(gpx));
+    EXPECT_EQ(valid.exitCode, 0) << valid.output;
+
+    const QString want = m_out.filePath(QStringLiteral("names.json"));
+    ASSERT_TRUE(testsupport::WriteText(want.toStdString(), QJsonDocument(expected).toJson().toStdString()));
+    const char *script = R"PY(
+import csv, json, sys
+import xml.etree.ElementTree as ET
+want = json.load(open(sys.argv[3], encoding='utf-8'))
+ns = {'g': 'http://www.topografix.com/GPX/1/1'}
+gpx = []
+for seg in ET.parse(sys.argv[1]).getroot().iterfind('g:trk/g:trkseg', ns):
+    srcs = {p.findtext('g:src', namespaces=ns) for p in seg.iterfind('g:trkpt', ns)}
+    assert len(srcs) == 1, srcs
+    gpx.append(srcs.pop())
+rows = list(csv.reader(open(sys.argv[2], newline='', encoding='utf-8')))
+assert all(len(r) == len(rows[0]) for r in rows), 'a row with too many or too few fields'
+names = []
+for r in rows[1:]:
+    if not names or names[-1] != r[0]:
+        names.append(r[0])
+assert gpx == [w[0] for w in want], (gpx, want)
+assert names == [w[1] for w in want], (names, want)
+print('ok')
+)PY";
+    const QString py = m_out.filePath(QStringLiteral("names.py"));
+    ASSERT_TRUE(testsupport::WriteText(py.toStdString(), script));
+    const testsupport::Result check = testsupport::Shell("python3 " + Q(py) + " " + Q(gpx) + " " + Q(csv) + " " + Q(want));
+    EXPECT_EQ(check.output, "ok\n");
+}
+
+// What is no regular file is never written to nor replaced: a FIFO (whose
+// opening would wait for a reader), a device, and links to them. The export
+// says so at once and leaves them as they were.
+TEST_F(Exports, AFifoOrDeviceAsTheOutputIsRefused)
+{
+    const QString fifo = m_out.filePath(QStringLiteral("pipe")), device = m_out.filePath(QStringLiteral("null"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const bool haveDevice = ::mknod(device.toLocal8Bit().constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    ASSERT_TRUE(QFile::link(fifo, m_out.filePath(QStringLiteral("pipe-link"))));
+    struct Output {
+        const char *name;
+        mode_t type;
+    } outputs[] = {{"pipe", S_IFIFO}, {"pipe-link", S_IFIFO}, {"null", S_IFCHR}};
+    for (const Output &o : outputs) {
+        if (o.type == S_IFCHR && !haveDevice)
+            continue; // making a device node needs root
+        const QString out = m_out.filePath(QString::fromLatin1(o.name));
+        const ExportResult gpx = ExportTelemetry({path(0)}, ExportKind::Gpx, out);
+        const ExportResult csv = ExportTelemetry({path(0)}, ExportKind::Csv, out);
+        const ClipResult clip = ExportClip(path(0), 0, out, ClipFormat::Mp4);
+        for (const auto &[ok, message] : {std::pair{gpx.ok, gpx.message}, std::pair{csv.ok, csv.message},
+                                          std::pair{clip.ok, clip.message}}) {
+            EXPECT_FALSE(ok) << o.name;
+            EXPECT_TRUE(message.contains(QStringLiteral("is not a regular file"))) << o.name << ": " << message.toStdString();
+        }
+        struct stat st {};
+        ASSERT_EQ(::stat(out.toLocal8Bit().constData(), &st), 0) << o.name;
+        EXPECT_EQ(st.st_mode & S_IFMT, o.type) << o.name << " is still there as it was";
+    }
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files).filter(QStringLiteral("partial")), QStringList());
+}
+
+// The clips of one export never take each other's names: recordings of the
+// same name (two folders, two cards) get a number, and so does a name that
+// would fall on one given before, also in another case.
+TEST(ClipNames, EveryClipOfAnExportHasItsOwnName)
+{
+    ClipNames names;
+    const struct {
+        const char *wanted, *given;
+    } steps[] = {
+        {"/out/REC_20240315_081500_0.mp4", "/out/REC_20240315_081500_0.mp4"},
+        {"/out/REC_20240315_081500_0.mp4", "/out/REC_20240315_081500_0-2.mp4"},
+        {"/out/REC_20240315_081500_0.mp4", "/out/REC_20240315_081500_0-3.mp4"},
+        {"/out/REC_20240315_081500_0-2.mp4", "/out/REC_20240315_081500_0-2-2.mp4"},
+        {"/out/rec_20240315_081500_0.MP4", "/out/rec_20240315_081500_0-4.MP4"},
+        {"/out/REC_20240315_081500_0.3gp", "/out/REC_20240315_081500_0-5.3gp"}, // its GPX would be the first one's
+        {"/other/REC_20240315_081500_0.mp4", "/other/REC_20240315_081500_0.mp4"},
+    };
+    for (const auto &s : steps)
+        EXPECT_EQ(names.take(QString::fromLatin1(s.wanted)), QString::fromLatin1(s.given)) << s.wanted;
+    EXPECT_EQ(ClipGpxPath(QStringLiteral("/out/REC_20240315_081500_0-2.mp4")), QStringLiteral("/out/REC_20240315_081500_0-2.gpx"));
 }

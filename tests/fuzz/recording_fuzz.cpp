@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary bytes as a recording file, read through the
-// stream parser's record interface into the telemetry tracks.
+// stream parser's record interface into the telemetry tracks, and walked
+// chunk by chunk as the clip export reads it.
 #include "catalogue/Telemetry.h"
 #include "catalogue/RecordingFile.h"
 
@@ -33,6 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             GetSpeedAt(t, speed);
             GetAccelAt(t, a, b, c);
             GetPositionAt(t, a, b);
+        }
+        // The clip export's walk over each video stream's chunks, damage and all.
+        for (int n = 0; n < parser.file.videoStreamCount(); ++n) {
+            VideoChunkWalk walk(parser.file, n);
+            std::vector<uint8_t> chunk;
+            while (walk.next(chunk))
+                ;
         }
     }
     return 0;

@@ -3,6 +3,7 @@
 
 #include "cardgen/Recording.h"
 
+#include <functional>
 #include <string>
 
 namespace testsupport {
@@ -21,6 +22,7 @@ struct SmallRecording {
     int coldStartFixes = 0;
     bool gps = true; // false: G-sensor records only
     int bFrames = 0;
+    std::function<void(std::vector<cardgen::TelemetryRecord> &)> editRecords;
 };
 
 // Writes a 320 x 180 front (and 160 x 90 rear) recording.
@@ -46,6 +48,7 @@ inline bool MakeRecording(const std::string &path, const SmallRecording &s,
         plan.stretch.impactAtSeconds = s.impactAtSeconds;
     plan.stretch.coldStartFixes = s.coldStartFixes;
     plan.gps = s.gps;
+    plan.editRecords = s.editRecords;
     return cardgen::WriteRecording(path, plan, drive, written);
 }
 

@@ -221,6 +221,8 @@ bool WriteRecording(const std::string &path, const RecordingPlan &plan, const Dr
     std::vector<TelemetryRecord> records = drive.records(plan.stretch);
     if (!plan.gps)
         std::erase_if(records, [](const TelemetryRecord &r) { return r.text.rfind("GPRMC", 0) == 0; });
+    if (plan.editRecords)
+        plan.editRecords(records);
     AviStream t;
     t.type = AviStream::Telemetry;
     t.scale = 1;

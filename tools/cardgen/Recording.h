@@ -4,6 +4,7 @@
 
 #include "Drive.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct RecordingPlan {
     bool gps = true;                        // false: a camera without its GPS receiver (G-sensor only)
     int bFrames = 0;                        // B-frames between references (other cameras; tests)
     Stretch stretch;
+    // Changes the drive's records before they are written (tests: fixes a
+    // damaged receiver gives).
+    std::function<void(std::vector<TelemetryRecord> &)> editRecords;
 };
 
 // Writes the recording; false with a message on standard error on failure.

@@ -1,14 +1,17 @@
 // make-card: writes a memory card folder with recordings of every kind, as
 // the KVR-2650 camera would, for demonstrations and tests.
 //
-//   make-card FOLDER [--small]
+//   make-card FOLDER [--small | --large MB]
 //
-// --small makes short, low-resolution recordings (for tests).
+// --small makes short, low-resolution recordings (for tests); --large makes
+// instead one continuous recording of at least MB megabytes at the camera's
+// picture sizes and a high bit rate (for benchmarks).
 
 #include "Drive.h"
 #include "Recording.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -45,12 +48,13 @@ bool writeText(const fs::path &path, const std::string &text)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--small") != 0) || argc > 3) {
-        std::fprintf(stderr, "usage: %s FOLDER [--small]\n", argv[0]);
+    const bool small = argc == 3 && std::strcmp(argv[2], "--small") == 0;
+    const bool large = argc == 4 && std::strcmp(argv[2], "--large") == 0 && std::atoi(argv[3]) > 0;
+    if (argc != 2 && !small && !large) {
+        std::fprintf(stderr, "usage: %s FOLDER [--small | --large MB]\n", argv[0]);
         return 2;
     }
     const fs::path card = argv[1];
-    const bool small = argc == 3;
     std::error_code ec;
     fs::create_directories(card, ec);
     if (ec) {
@@ -59,6 +63,21 @@ int main(int argc, char **argv)
     }
 
     const Drive drive;
+    if (large) {
+        // A 12 Mbit/s front channel alone makes 1.5 MB a second; the rear
+        // channel and the sound come on top.
+        RecordingPlan plan;
+        plan.fileName = "REC_20240315_090000_0.AVI";
+        plan.videoKbps = 12000;
+        const double bytesPerSecond = plan.videoKbps * 1000.0 / 8;
+        plan.stretch.seconds = int(std::atoi(argv[3]) * 1e6 / bytesPerSecond) + 1;
+        plan.stretch.startUtc = utcOfName(plan.fileName);
+        fs::create_directories(card / "DRIVE");
+        const fs::path path = card / "DRIVE" / plan.fileName;
+        std::printf("writing %s (%d s)\n", path.c_str(), plan.stretch.seconds);
+        std::fflush(stdout);
+        return WriteRecording(path.string(), plan, drive) ? 0 : 1;
+    }
     const double arrival = drive.durationSeconds();
     struct Item {
         const char *folder;

@@ -31,6 +31,8 @@
 #include "InstanceGuard.h"
 #include "UiStringLibrary.h"
 #include "ViewerIds.h"
+#include "catalogue/FolderScan.h"
+#include "catalogue/NativePath.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "export/ClipExport.h"
 #include "export/TelemetryExport.h"
@@ -63,7 +65,11 @@ namespace {
 int RunExport(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // The arguments keep their bytes: a folder named in another system's
+    // encoding (an EUC-KR card) is still found.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << PathFromNative(argv[i]);
     QString kind, output, channel = QStringLiteral("front");
     QStringList paths;
     for (int i = 0; i < args.size(); ++i) {
@@ -105,12 +111,13 @@ int RunExport(int argc, char *argv[])
     }
     if (clip) {
         // One clip a recording and channel: into the folder, or the file named.
-        const bool folder = QFileInfo(output).isDir() || files.size() > 1;
-        if (folder && !QFileInfo(output).isDir()) {
+        const bool folder = IsFolder(output) || files.size() > 1;
+        if (folder && !IsFolder(output)) {
             std::fprintf(stderr, "DrivoraViewer: %s: give a folder for the clips of several recordings\n", qPrintable(output));
             return 2;
         }
         int failed = 0;
+        ClipNames names; // recordings of the same name give clips of their own
         for (const QString &file : files) {
             for (int ch : channel == QLatin1String("both") ? QList<int>{0, 1} : QList<int>{channel == QLatin1String("rear") ? 1 : 0}) {
                 const QString suffix = channel == QLatin1String("both") ? (ch == 0 ? QStringLiteral("-front") : QStringLiteral("-rear")) : QString();
@@ -119,6 +126,7 @@ int RunExport(int argc, char *argv[])
                 if (!folder && !suffix.isEmpty())
                     target = QFileInfo(output).path() + QLatin1Char('/') + QFileInfo(output).completeBaseName() + suffix +
                              QLatin1Char('.') + QFileInfo(output).suffix();
+                target = names.take(target);
                 const ClipResult r = ExportClip(file, ch, target, ClipFormatFor(target));
                 for (const QString &w : r.warnings)
                     std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(w));
@@ -133,7 +141,7 @@ int RunExport(int argc, char *argv[])
         }
         return failed ? 1 : 0;
     }
-    if (QFileInfo(output).isDir())
+    if (IsFolder(output))
         output = QDir(output).filePath(QFileInfo(files.first()).completeBaseName() + QLatin1Char('.') + kind);
     // The viewer's speed unit, where its settings are beside it.
     ViewerOptions options;

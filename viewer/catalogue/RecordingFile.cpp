@@ -2,6 +2,7 @@
 
 #include "catalogue/NativePath.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -12,6 +13,10 @@ namespace {
 
 constexpr uint32_t kMaxHeaderList = 1 << 20; // stream headers are small
 constexpr uint32_t kMaxStreams = 100;        // chunk ids carry two digits
+// The largest chunk of each kind taken for one when the reader looks for the
+// next whole chunk after damage.
+constexpr uint32_t kMaxVideoChunk = 32u << 20;
+constexpr uint32_t kMaxOtherChunk = 1u << 20;
 
 uint32_t le32(const uint8_t *p)
 {
@@ -47,6 +52,8 @@ void RecordingFile::close()
     m_next = 0;
     m_telemetryStream = -1;
     m_moviStart = m_moviEnd = 0;
+    m_indexAt = 0;
+    m_indexSize = 0;
 }
 
 bool RecordingFile::fail(const QString &message)
@@ -136,6 +143,10 @@ bool RecordingFile::open(const QString &path)
     if (m_moviStart == 0)
         return fail(QStringLiteral("damaged recording (no media data): %1").arg(path));
 
+    if (indexSize >= 16) {
+        m_indexAt = indexAt;
+        m_indexSize = indexSize;
+    }
     if (m_telemetryStream >= 0) {
         if (indexSize >= 16)
             readIndex(indexAt, indexSize);
@@ -257,62 +268,176 @@ void RecordingFile::scanMovi()
         uint8_t header[12];
         if (!readAt(at, header, 8))
             break;
+        if (!plausibleHeader(header, at)) {
+            at = resynchronise(at, -1, nullptr); // damage, or the end of a file cut short
+            if (at == 0)
+                break;
+            continue;
+        }
         const uint32_t size = le32(header + 4);
         if (is(header, "LIST")) { // a "rec " group: look inside
             at += 12;
             continue;
         }
-        if (size > m_moviEnd - at - 8)
-            break; // cut off
         if (isTelemetryChunk(reinterpret_cast<const char *>(header)))
             m_records.push_back({at + 8, size});
         at += 8 + padded(size);
     }
 }
 
-bool RecordingFile::readVideoChunks(int n, const std::function<bool(const uint8_t *, size_t)> &each, bool *cut)
+bool RecordingFile::plausibleHeader(const uint8_t header[8], uint64_t at) const
 {
-    if (cut)
-        *cut = false;
-    int stream = -1;
-    for (int i = 0, seen = 0; i < int(m_streams.size()); ++i)
-        if (m_streams[size_t(i)].type == "vids" && seen++ == n)
-            stream = i;
-    if (stream < 0 || !m_file)
+    const uint32_t size = le32(header + 4);
+    if (at + 8 > m_moviEnd || size > m_moviEnd - at - 8)
         return false;
-    const char id0 = char('0' + stream / 10), id1 = char('0' + stream % 10);
-    std::vector<uint8_t> data;
-    uint64_t at = m_moviStart + 4;
-    while (at + 8 <= m_moviEnd) {
+    if (is(header, "LIST"))
+        return size >= 4;
+    if (is(header, "JUNK"))
+        return true;
+    auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
+    if (!digit(header[0]) || !digit(header[1]))
+        return false;
+    const size_t stream = size_t(header[0] - '0') * 10 + size_t(header[1] - '0');
+    if (stream >= m_streams.size())
+        return false;
+    const std::string &type = m_streams[stream].type;
+    if (type == "vids")
+        return header[2] == 'd' && (header[3] == 'c' || header[3] == 'b') && size <= kMaxVideoChunk;
+    if (type == "auds")
+        return header[2] == 'w' && header[3] == 'b' && size <= kMaxOtherChunk;
+    if (type == "txts")
+        return header[2] == 't' && header[3] == 'x' && size <= kMaxOtherChunk;
+    return header[2] >= 'a' && header[2] <= 'z' && header[3] >= 'a' && header[3] <= 'z' && size <= kMaxOtherChunk;
+}
+
+uint64_t RecordingFile::resynchronise(uint64_t from, int stream, int64_t *lost)
+{
+    if (lost)
+        *lost = -1;
+    if (const uint64_t at = resynchroniseByIndex(from, stream, lost))
+        return at;
+    if (lost)
+        *lost = -1;
+    return resynchroniseByScan(from);
+}
+
+uint64_t RecordingFile::resynchroniseByIndex(uint64_t from, int stream, int64_t *lost)
+{
+    if (m_indexSize < 16)
+        return 0;
+    constexpr size_t kBlockEntries = 4096;
+    std::vector<uint8_t> block(kBlockEntries * 16);
+    const uint64_t entries = m_indexSize / 16;
+    // An entry counts where the chunk it names is there: its id and size at
+    // its offset, from the "movi" type or (some writers) the file's start.
+    auto checks = [this](const uint8_t *e, uint64_t chunkAt) {
         uint8_t header[8];
-        if (!readAt(at, header, 8))
+        return chunkAt >= m_moviStart + 4 && readAt(chunkAt, header, 8) && std::memcmp(header, e, 4) == 0 &&
+               le32(header + 4) == le32(e + 12) && plausibleHeader(header, chunkAt);
+    };
+    int base = -1; // 0: from "movi", 1: from the file's start
+    int64_t count = 0;
+    for (uint64_t first = 0; first < entries; first += kBlockEntries) {
+        const size_t n = size_t(std::min<uint64_t>(kBlockEntries, entries - first));
+        if (!readAt(m_indexAt + first * 16, block.data(), n * 16))
+            return 0;
+        for (size_t i = 0; i < n; ++i) {
+            const uint8_t *e = block.data() + i * 16;
+            const uint64_t offset = le32(e + 8);
+            if (base < 0) {
+                if (checks(e, m_moviStart + offset))
+                    base = 0;
+                else if (checks(e, offset))
+                    base = 1;
+                else
+                    continue;
+            }
+            const uint64_t chunkAt = (base == 0 ? m_moviStart : 0) + offset;
+            if (chunkAt < from)
+                continue;
+            if (checks(e, chunkAt)) {
+                if (lost)
+                    *lost = count;
+                return chunkAt;
+            }
+            count += stream >= 0 && e[0] == '0' + stream / 10 && e[1] == '0' + stream % 10;
+        }
+    }
+    return 0;
+}
+
+uint64_t RecordingFile::resynchroniseByScan(uint64_t from)
+{
+    constexpr size_t kBlock = 1 << 16;
+    std::vector<uint8_t> block(kBlock + 7);
+    for (uint64_t base = from + 1; base + 8 <= m_moviEnd; base += kBlock) {
+        const size_t n = size_t(std::min<uint64_t>(kBlock + 7, m_moviEnd - base));
+        if (!readAt(base, block.data(), n))
+            return 0;
+        for (size_t i = 0; i + 8 <= n; ++i) {
+            const uint8_t *h = block.data() + i;
+            if (!plausibleHeader(h, base + i))
+                continue;
+            // Garbage can look like one header, hardly like two in a row.
+            const uint64_t at = base + i;
+            const uint64_t next = is(h, "LIST") ? at + 12 : at + 8 + padded(le32(h + 4));
+            uint8_t following[8];
+            if (next + 8 > m_moviEnd || (readAt(next, following, 8) && plausibleHeader(following, next)))
+                return at;
+        }
+    }
+    return 0;
+}
+
+VideoChunkWalk::VideoChunkWalk(RecordingFile &file, int n) : m_file(file)
+{
+    for (int i = 0, seen = 0; i < int(file.m_streams.size()); ++i)
+        if (file.m_streams[size_t(i)].type == "vids" && seen++ == n)
+            m_stream = i;
+    if (!file.m_file)
+        m_stream = -1;
+    m_at = file.m_moviStart + 4;
+}
+
+bool VideoChunkWalk::next(std::vector<uint8_t> &data)
+{
+    if (m_stream < 0)
+        return false;
+    const uint8_t id0 = uint8_t('0' + m_stream / 10), id1 = uint8_t('0' + m_stream % 10);
+    while (m_at + 8 <= m_file.m_moviEnd) {
+        uint8_t header[8];
+        if (!m_file.readAt(m_at, header, 8))
             break;
-        const uint32_t size = le32(header + 4);
-        if (is(header, "LIST")) {
-            at += 12;
+        if (!m_file.plausibleHeader(header, m_at)) {
+            int64_t lost = -1;
+            const uint64_t resume = m_file.resynchronise(m_at, m_stream, &lost);
+            if (resume == 0)
+                break; // the file ends (or is damaged up to its end)
+            m_damage.push_back({m_at, resume, m_nextPicture, lost});
+            m_nextPicture += uint32_t(std::max<int64_t>(lost, 0));
+            m_at = resume;
             continue;
         }
-        if (size > m_moviEnd - at - 8) {
-            if (cut)
-                *cut = true;
-            return true; // what was whole has been handed over
+        const uint32_t size = le32(header + 4);
+        if (is(header, "LIST")) {
+            m_at += 12;
+            continue;
         }
-        if (header[0] == uint8_t(id0) && header[1] == uint8_t(id1) && header[2] == 'd' &&
-            (header[3] == 'c' || header[3] == 'b') && size > 0) {
+        const uint64_t dataAt = m_at + 8;
+        m_at = dataAt + padded(size);
+        if (header[0] == id0 && header[1] == id1 && header[2] == 'd' && (header[3] == 'c' || header[3] == 'b') &&
+            size > 0) {
             data.resize(size);
-            if (!readAt(at + 8, data.data(), size)) {
-                if (cut)
-                    *cut = true;
-                return true;
-            }
-            if (!each(data.data(), size))
-                return false;
+            if (!m_file.readAt(dataAt, data.data(), size))
+                break;
+            m_picture = m_nextPicture++;
+            ++m_handed;
+            return true;
         }
-        at += 8 + padded(size);
     }
-    if (cut && at < m_moviEnd)
-        *cut = true;
-    return true;
+    m_cut = m_cut || m_at < m_file.m_moviEnd;
+    m_at = m_file.m_moviEnd;
+    return false;
 }
 
 int32_t RecordingFile::SetParserFlag(uint32_t flag)

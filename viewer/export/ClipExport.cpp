@@ -1,6 +1,8 @@
 #include "ClipExport.h"
 
+#include "OutputFile.h"
 #include "TelemetryExport.h"
+#include "catalogue/NativePath.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/RecordingFile.h"
 
@@ -11,11 +13,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstdio>
-#include <sys/stat.h>
+#include <cstring>
+#include <deque>
 #include <memory>
 
 namespace drivora {
@@ -35,15 +37,83 @@ struct FileCloser {
     }
 };
 
+// A channel's chunks as one H.264 byte stream for the stream reader, read
+// from the recording a chunk at a time, with the place in the recording of
+// each chunk handed over (one access unit a chunk).
+struct ChunkStream {
+    VideoChunkWalk walk;
+    std::vector<uint8_t> chunk;
+    size_t pos = 0;
+    std::deque<uint32_t> pictures;
+
+    static ssize_t read(void *cookie, char *buffer, size_t size)
+    {
+        auto *s = static_cast<ChunkStream *>(cookie);
+        size_t done = 0;
+        while (done < size) {
+            if (s->pos == s->chunk.size()) {
+                if (!s->walk.next(s->chunk))
+                    break;
+                s->pos = 0;
+                s->pictures.push_back(s->walk.picture());
+            }
+            const size_t n = std::min(size - done, s->chunk.size() - s->pos);
+            std::memcpy(buffer + done, s->chunk.data() + s->pos, n);
+            s->pos += n;
+            done += n;
+        }
+        return ssize_t(done);
+    }
+};
+
+QString MediaTime(uint64_t ms)
+{
+    return QStringLiteral("%1:%2.%3")
+        .arg(ms / 60000)
+        .arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+}
+
 } // namespace
+
+QString ClipNames::take(const QString &wanted)
+{
+    const QFileInfo info(wanted);
+    const QString folder = info.path() + QLatin1Char('/');
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    // The name without its suffix stands for the clip and its GPX alike; case
+    // is ignored, as on the FAT cards and sticks clips are often written to.
+    for (int n = 1;; ++n) {
+        const QString stem = n == 1 ? base : base + QLatin1Char('-') + QString::number(n);
+        const QString key = (folder + stem).toCaseFolded();
+        if (m_taken.contains(key))
+            continue;
+        m_taken.insert(key);
+        return folder + stem + suffix;
+    }
+}
+
+QString ClipGpxPath(const QString &clip)
+{
+    const QFileInfo info(clip);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".gpx");
+}
 
 ClipResult ExportClip(const QString &recording, int channel, const QString &output, ClipFormat format)
 {
     using namespace clipmux;
     ClipResult result;
+    const QString name = DisplayPath(QFileInfo(recording).fileName());
+    const QString gpx = ClipGpxPath(output);
+    for (const QString &target : {output, gpx})
+        if (const QString refusal = OutputRefusal(target); !refusal.isEmpty()) {
+            result.message = refusal;
+            return result;
+        }
     RecordingFile file;
     if (!file.open(recording)) {
-        result.message = QStringLiteral("%1: %2").arg(QFileInfo(recording).fileName(), file.errorString());
+        result.message = QStringLiteral("%1: %2").arg(name, file.errorString());
         return result;
     }
     const RecordingStream *video = nullptr;
@@ -60,26 +130,14 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
         return result;
     }
     const uint32_t rate = video->rate ? video->rate : 30, scale = video->scale ? video->scale : 1;
+    auto msOf = [rate, scale](uint64_t picture) { return picture * scale * 1000 / rate; };
 
-    // The channel's access units, one a chunk, as one H.264 stream.
-    std::vector<uint8_t> stream;
-    bool cut = false;
-    size_t chunks = 0;
-    file.readVideoChunks(channel, [&](const uint8_t *data, size_t size) {
-        stream.insert(stream.end(), data, data + size);
-        ++chunks;
-        return true;
-    }, &cut);
-    if (chunks == 0) {
-        result.message = QStringLiteral("the channel holds no pictures");
-        return result;
-    }
-    if (cut)
-        result.warnings << QStringLiteral("%1: the recording breaks off; the clip ends after %2 pictures")
-                               .arg(QFileInfo(recording).fileName())
-                               .arg(chunks);
-
-    std::unique_ptr<std::FILE, FileCloser> in(fmemopen(stream.data(), stream.size(), "rb"));
+    // The channel's access units, one a chunk, read as one H.264 stream a
+    // chunk at a time: memory stays the same whatever the recording's size.
+    ChunkStream chunks{VideoChunkWalk(file, channel), {}, 0, {}};
+    cookie_io_functions_t io{};
+    io.read = &ChunkStream::read;
+    std::unique_ptr<std::FILE, FileCloser> in(fopencookie(&chunks, "rb", io));
     if (!in) {
         result.message = QStringLiteral("out of memory");
         return result;
@@ -89,6 +147,10 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
     std::vector<uint8_t> unit;
     H264ParameterSets sets;
     const size_t configSize = ReadH264DecoderConfig(reader, unit, &sets);
+    if (chunks.walk.handed() == 0) {
+        result.message = QStringLiteral("the channel holds no pictures");
+        return result;
+    }
     const std::vector<uint8_t> config(unit.begin(), unit.begin() + long(configSize));
 
     Mp4WrConfig wr;
@@ -106,22 +168,23 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
                               .toSecsSinceEpoch();
 
     // Written aside, renamed over the output only when whole.
-    QTemporaryFile aside(output + QStringLiteral(".partial-XXXXXX"));
-    if (!aside.open()) {
-        result.message = QStringLiteral("cannot write %1: %2").arg(output, aside.errorString());
+    AsideFile aside(output);
+    QString why;
+    if (!aside.open(&why)) {
+        result.message = QStringLiteral("cannot write %1: %2").arg(DisplayPath(output), why);
         return result;
     }
-    aside.close();
-    Mp4Writer *writer = Mp4FileOpenWr(QFile::encodeName(aside.fileName()).constData(), wr);
+    Mp4Writer *writer = Mp4FileOpenWr(aside.nativeAsidePath().constData(), wr);
     if (!writer) {
-        result.message = QStringLiteral("cannot write %1").arg(output);
+        result.message = QStringLiteral("cannot write %1").arg(DisplayPath(output));
         return result;
     }
     // Pictures stored in decoding order keep it; where they are shown in
-    // another (B-frames), the clip says when each is shown.
+    // another (B-frames), the clip says when each is shown. Each picture
+    // keeps its time in the recording, also after a damaged stretch.
     H264PictureOrder order;
     order.takeParameterSets(config.data(), config.size());
-    uint64_t t = 0;
+    uint64_t next = 0; // the place of the next picture
     int failure = Mp4Ok;
     for (;;) {
         size_t size = ReadH264OneAccessUnit(reader, unit, &sets);
@@ -134,41 +197,47 @@ ClipResult ExportClip(const QString &recording, int channel, const QString &outp
             }
         if (size == 0)
             break;
-        const int r = Mp4FileWriteSampleInOrder(writer, unit.data(), size, t, order.next(unit.data(), size));
+        uint64_t picture = next;
+        if (!chunks.pictures.empty()) {
+            picture = std::max<uint64_t>(next, chunks.pictures.front());
+            chunks.pictures.pop_front();
+        }
+        next = picture + 1;
+        const int r = Mp4FileWriteSampleInOrder(writer, unit.data(), size, picture * scale, order.next(unit.data(), size));
         if (r != Mp4Ok && r != Mp4TimeNotIncreasing) {
             failure = r;
             break;
         }
-        t += scale;
     }
     if (failure == Mp4Ok)
-        failure = Mp4FileWriteEnd(writer, t);
+        failure = Mp4FileWriteEnd(writer, next * scale);
     result.frames = int(Mp4FileSampleCount(writer));
     const int closed = Mp4FileCloseWr(writer);
-    if (failure != Mp4Ok || closed != Mp4Ok || reader.status() != ReadStatus::Ok) {
+    const bool whole = failure == Mp4Ok && closed == Mp4Ok && reader.status() == ReadStatus::Ok;
+    if (!whole || !aside.commit(&why)) {
         result.message = failure == Mp4SizeLimit ? QStringLiteral("the clip would be larger than the file format allows")
-                                                 : QStringLiteral("cannot write %1 (disk full?)").arg(output);
+                         : whole ? QStringLiteral("cannot write %1: %2").arg(DisplayPath(output), why)
+                                 : QStringLiteral("cannot write %1 (disk full?)").arg(DisplayPath(output));
         return result; // the file aside goes with `aside`
     }
-    QFile::remove(output);
-    if (!QFile::rename(aside.fileName(), output)) {
-        result.message = QStringLiteral("cannot write %1").arg(output);
-        return result;
-    }
-    aside.setAutoRemove(false);
-    // A temporary file is private; the clip is an ordinary file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    QFile::setPermissions(output, QFileDevice::Permissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                           ((mask & 040) ? 0 : QFileDevice::ReadGroup) |
-                                                           ((mask & 020) ? 0 : QFileDevice::WriteGroup) |
-                                                           ((mask & 004) ? 0 : QFileDevice::ReadOther) |
-                                                           ((mask & 002) ? 0 : QFileDevice::WriteOther)));
     result.written = output;
 
+    for (const DamagedStretch &d : chunks.walk.damage()) {
+        if (d.picturesLost >= 0)
+            result.warnings << QStringLiteral("%1: damaged media data at %2; %3 pictures left out, the clip goes on at %4")
+                                   .arg(name, MediaTime(msOf(d.firstPicture)))
+                                   .arg(d.picturesLost)
+                                   .arg(MediaTime(msOf(d.firstPicture + uint64_t(d.picturesLost))));
+        else
+            result.warnings << QStringLiteral("%1: damaged media data after %2; the clip goes on with the next whole picture")
+                                   .arg(name, MediaTime(msOf(d.firstPicture)));
+    }
+    if (chunks.walk.cut())
+        result.warnings << QStringLiteral("%1: the recording breaks off at %2; the clip ends after %3 pictures")
+                               .arg(name, MediaTime(msOf(next)))
+                               .arg(result.frames);
+
     // The telemetry beside it.
-    const QString gpx = QFileInfo(output).path() + QLatin1Char('/') + QFileInfo(output).completeBaseName() +
-                        QStringLiteral(".gpx");
     const ExportResult g = ExportTelemetry({recording}, ExportKind::Gpx, gpx);
     if (g.ok)
         result.gpx = gpx;

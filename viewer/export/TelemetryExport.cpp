@@ -1,14 +1,16 @@
 #include "TelemetryExport.h"
 
+#include "OutputFile.h"
+#include "catalogue/NativePath.h"
 #include "catalogue/RecordingFile.h"
 #include "map/MapScript.h"
 #include "settings/ViewerOptions.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <map>
 
@@ -72,6 +74,12 @@ int64_t FixUtcSeconds(const CGPSData &fix)
     return int64_t(timegm(&t));
 }
 
+bool HasPosition(const CGPSData &fix)
+{
+    const double lat = NmeaToDegrees(fix.latitude), lon = NmeaToDegrees(fix.longitude);
+    return fix.valid && std::isfinite(lat) && std::isfinite(lon) && std::fabs(lat) <= 90 && std::fabs(lon) <= 180;
+}
+
 namespace {
 
 QByteArray UtcText(int64_t seconds)
@@ -80,9 +88,48 @@ QByteArray UtcText(int64_t seconds)
                        : QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(Qt::ISODate).toLatin1();
 }
 
+// Text for XML 1.0 element content and attribute values: the five special
+// characters escaped, tab, line feed and carriage return as character
+// references (so that no parser folds them), and what XML 1.0 does not allow
+// (other control characters, lone surrogates, U+FFFE and U+FFFF) as U+FFFD.
 QByteArray XmlText(const QString &text)
 {
-    return text.toHtmlEscaped().toUtf8();
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out += text[i];
+            out += text[++i];
+            continue;
+        }
+        switch (c) {
+        case '&': out += QLatin1String("&amp;"); continue;
+        case '<': out += QLatin1String("&lt;"); continue;
+        case '>': out += QLatin1String("&gt;"); continue;
+        case '"': out += QLatin1String("&quot;"); continue;
+        case '\'': out += QLatin1String("&apos;"); continue;
+        case '\t': out += QLatin1String("&#9;"); continue;
+        case '\n': out += QLatin1String("&#10;"); continue;
+        case '\r': out += QLatin1String("&#13;"); continue;
+        default: break;
+        }
+        const bool allowed = c >= 0x20 && !QChar::isSurrogate(c) && c != 0xFFFE && c != 0xFFFF;
+        out += allowed ? QChar(c) : QChar(QChar::ReplacementCharacter);
+    }
+    return out.toUtf8();
+}
+
+// A CSV field as RFC 4180 has it: quoted, with its quotes doubled, when it
+// holds a comma, a quote, a carriage return or a line feed.
+QByteArray CsvField(const QString &text)
+{
+    QByteArray b = text.toUtf8();
+    if (b.contains(',') || b.contains('"') || b.contains('\r') || b.contains('\n')) {
+        b.replace("\"", "\"\"");
+        b = "\"" + b + "\"";
+    }
+    return b;
 }
 
 QByteArray Fixed(double v, int decimals)
@@ -104,17 +151,20 @@ QByteArray GpxDocument(const std::vector<RecordingTelemetry> &recordings, const 
     out += "  <trk>\n    <name>KVR-2650</name>\n";
     for (const RecordingTelemetry &r : recordings) {
         out += "    <trkseg>\n";
+        const QByteArray source = "<src>" + XmlText(DisplayPath(r.fileName)) + "</src>";
         for (const CGPSData &f : r.fixes) {
-            if (!f.valid)
-                continue; // no position without a fix
+            if (!HasPosition(f))
+                continue; // no fix, or coordinates that are nowhere on the earth
             out += "      <trkpt lat=\"" + Fixed(NmeaToDegrees(f.latitude), 7) + "\" lon=\"" +
                    Fixed(NmeaToDegrees(f.longitude), 7) + "\">";
             if (const QByteArray time = UtcText(FixUtcSeconds(f)); !time.isEmpty())
                 out += "<time>" + time + "</time>";
-            out += "<src>" + XmlText(r.fileName) + "</src>";
-            out += "<extensions><dv:speed>" + Fixed(f.speedKmh / 3.6, 3) + "</dv:speed><dv:course>" +
-                   Fixed(f.course, 2) + "</dv:course><dv:media_time>" + Fixed(f.stampMs / 1000.0, 3) +
-                   "</dv:media_time></extensions></trkpt>\n";
+            out += source + "<extensions>";
+            if (std::isfinite(f.speedKmh))
+                out += "<dv:speed>" + Fixed(f.speedKmh / 3.6, 3) + "</dv:speed>";
+            if (std::isfinite(f.course))
+                out += "<dv:course>" + Fixed(f.course, 2) + "</dv:course>";
+            out += "<dv:media_time>" + Fixed(f.stampMs / 1000.0, 3) + "</dv:media_time></extensions></trkpt>\n";
         }
         out += "    </trkseg>\n";
     }
@@ -131,14 +181,6 @@ QByteArray CsvHeader(bool speedInMiles)
 QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings, bool speedInMiles)
 {
     QByteArray out = CsvHeader(speedInMiles) + "\r\n";
-    auto quoted = [](const QString &s) {
-        QByteArray b = s.toUtf8();
-        if (b.contains(',') || b.contains('"') || b.contains('\n')) {
-            b.replace("\"", "\"\"");
-            b = "\"" + b + "\"";
-        }
-        return b;
-    };
     for (const RecordingTelemetry &r : recordings) {
         // One row a media time: the fix and the G-sensor sample stamped then.
         std::map<uint32_t, std::pair<const CGPSData *, const CGSensorData *>> rows;
@@ -146,18 +188,22 @@ QByteArray CsvDocument(const std::vector<RecordingTelemetry> &recordings, bool s
             rows[f.stampMs].first = &f;
         for (const CGSensorData &g : r.samples)
             rows[g.stampMs].second = &g;
-        const QByteArray name = quoted(r.fileName);
+        const QByteArray name = CsvField(DisplayPath(r.fileName));
         for (const auto &[stamp, row] : rows) {
             const auto &[fix, g] = row;
             out += name + "," + Fixed(stamp / 1000.0, 3) + ",";
             if (fix) {
-                out += UtcText(FixUtcSeconds(*fix)) + "," + (fix->valid ? "1" : "0") + ",";
-                if (fix->valid)
+                // A fix whose coordinates are nowhere on the earth counts as none.
+                const bool position = HasPosition(*fix);
+                out += UtcText(FixUtcSeconds(*fix)) + "," + (position ? "1" : "0") + ",";
+                if (position) {
+                    const double speed = speedInMiles ? KmhToMph(fix->speedKmh) : fix->speedKmh;
                     out += Fixed(NmeaToDegrees(fix->latitude), 7) + "," + Fixed(NmeaToDegrees(fix->longitude), 7) +
-                           "," + Fixed(speedInMiles ? KmhToMph(fix->speedKmh) : fix->speedKmh, 2) + "," +
-                           Fixed(fix->course, 2) + ",";
-                else
+                           "," + (std::isfinite(speed) ? Fixed(speed, 2) : QByteArray()) + "," +
+                           (std::isfinite(fix->course) ? Fixed(fix->course, 2) : QByteArray()) + ",";
+                } else {
                     out += ",,,,";
+                }
             } else {
                 out += ",,,,,,";
             }
@@ -175,6 +221,11 @@ ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, con
                              const std::function<bool(int, int)> &progress, bool speedInMiles)
 {
     ExportResult result;
+    // A FIFO or device as the output is refused at once, before any reading.
+    if (const QString refusal = OutputRefusal(output); !refusal.isEmpty()) {
+        result.message = refusal;
+        return result;
+    }
     std::vector<RecordingTelemetry> read;
     int fixes = 0;
     for (int i = 0; i < recordings.size(); ++i) {
@@ -188,7 +239,13 @@ ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, con
                                        .arg(t.fileName)
                                        .arg(t.stoppedAtMs / 60000)
                                        .arg(t.stoppedAtMs / 1000 % 60, 2, 10, QLatin1Char('0'));
-            fixes += int(std::count_if(t.fixes.begin(), t.fixes.end(), [](const CGPSData &f) { return f.valid != 0; }));
+            const int real = int(std::count_if(t.fixes.begin(), t.fixes.end(), HasPosition));
+            const int flagged = int(std::count_if(t.fixes.begin(), t.fixes.end(), [](const CGPSData &f) { return f.valid != 0; }));
+            if (flagged > real)
+                result.warnings << QStringLiteral("%1: %2 fixes with coordinates beyond the earth's taken as no fix")
+                                       .arg(DisplayPath(t.fileName))
+                                       .arg(flagged - real);
+            fixes += real;
             read.push_back(std::move(t));
         }
         if (progress && !progress(i + 1, int(recordings.size()))) {
@@ -207,11 +264,9 @@ ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, con
     }
     const QByteArray bytes = kind == ExportKind::Gpx ? GpxDocument(read, QStringLiteral("DrivoraViewer")) : CsvDocument(read, speedInMiles);
     result.points = kind == ExportKind::Gpx ? fixes : int(bytes.count('\n')) - 1;
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size() ||
-        file.error() != QFileDevice::NoError || !file.commit()) {
-        result.message = QStringLiteral("cannot write %1: %2").arg(output, file.errorString());
-        file.cancelWriting();
+    QString why;
+    if (!WriteWholeFile(output, bytes, &why)) {
+        result.message = QStringLiteral("cannot write %1: %2").arg(DisplayPath(output), why);
         return result;
     }
     result.ok = true;

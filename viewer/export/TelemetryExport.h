@@ -27,6 +27,11 @@ struct RecordingTelemetry {
 // when it is no recording that can be read.
 bool ReadRecordingTelemetry(const QString &path, RecordingTelemetry &out, QString *why);
 
+// A fix with a place on the earth: valid, with a finite latitude within
+// ±90° and longitude within ±180°. Only such fixes give GPX points and CSV
+// positions.
+bool HasPosition(const CGPSData &fix);
+
 // A fix's UTC time in seconds since 1970, or -1 when it carries no date.
 int64_t FixUtcSeconds(const CGPSData &fix);
 
@@ -47,7 +52,7 @@ struct ExportResult {
 };
 
 // Reads the recordings in order and writes one file, aside and renamed into
-// place when whole. `progress(done, total)` is called after each recording;
+// place when whole (a FIFO or device as `output` is refused at once). `progress(done, total)` is called after each recording;
 // false from it cancels (no file is left).
 ExportResult ExportTelemetry(const QStringList &recordings, ExportKind kind, const QString &output,
                              const std::function<bool(int, int)> &progress = {}, bool speedInMiles = false);
