@@ -4,6 +4,7 @@
 #include "app/CZoomDlg.h"
 #include "app/UiStringLibrary.h"
 #include "catalogue/AppPaths.h"
+#include "catalogue/NativePath.h"
 #include "controls/CDvListCtrl.h"
 #include "controls/SkinnedControls.h"
 #include "settings/ViewerOptions.h"
@@ -18,12 +19,18 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace drivora;
 
@@ -236,11 +243,13 @@ public:
     bool choose(QPrinter &printer, QWidget *) override
     {
         ++asked;
+        preset = printer.outputFileName();
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
         return !path.isEmpty();
     }
     QString path;
+    QString preset; // the file the printer came preset to
     int asked = 0;
 };
 } // namespace
@@ -278,7 +287,7 @@ TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
     window->command(ids::Print);
     EXPECT_EQ(choice.asked, 1);
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
-    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(messages.told, QStringList{QStringLiteral("인쇄: 보고서를 저장했습니다.\n") + choice.path});
     const testsupport::Result text =
         testsupport::Shell("pdftotext " + testsupport::Quote(choice.path.toStdString()) + " -");
     EXPECT_NE(text.output.find("-채널1"), std::string::npos) << text.output;
@@ -288,6 +297,75 @@ TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
     choice.path.clear();
     window->command(ids::Print);
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+}
+
+// A card from a Korean system (its folder's name in EUC-KR, not UTF-8) with
+// a long recording: the report reads it on a worker while the window's
+// events go on, names it by its SHA-256, and says where the PDF went; the
+// file is preset in the picture folder, or the user hears why not.
+TEST_F(MainWindow, TheReportReadsItsRecordingAsideAndSaysWhereItWent)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/\xBA\xED\xB7\xA2\xB9\xDA\xBD\xBA";
+    const QByteArray recording = folder + "/DRIVE/REC_20240315_081500_0.AVI";
+    // QTemporaryDir cannot remove what it cannot name.
+    const std::unique_ptr<void, std::function<void(void *)>> removed(
+        &dir, [folder](void *) { testsupport::Shell("rm -rf " + testsupport::Quote(folder.toStdString())); });
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((folder + "/DRIVE").constData(), 0755), 0);
+    ASSERT_TRUE(testsupport::MakeRecording(recording.toStdString(), testsupport::SmallRecording{}));
+    // The size of a long recording, the rest of it left as a hole.
+    ASSERT_EQ(::truncate(recording.constData(), 96 << 20), 0);
+    const std::string sum =
+        testsupport::Shell("sha256sum " + testsupport::Quote(recording.toStdString())).output.substr(0, 64);
+    window->openPaths({PathFromNative(folder)});
+    ASSERT_EQ(window->list()->rows()->rowCount(), 1);
+
+    QTemporaryDir out;
+    PdfChoice choice;
+    choice.path = out.filePath(QStringLiteral("moment.pdf"));
+    window->setPrinterChoice(&choice);
+    window->setPrintersInstalled([] { return false; });
+    bool printing = false;
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ticks += printing; });
+    tick.start(0);
+    printing = true;
+    window->command(ids::Print);
+    printing = false;
+    EXPECT_TRUE(choice.preset.startsWith(m_pictures.path() + QStringLiteral("/KVR-2650 Report "))) << choice.preset.toStdString();
+    EXPECT_TRUE(choice.preset.endsWith(QStringLiteral(".pdf")));
+    EXPECT_GT(ticks, 0) << "the window's events were handled while the recording was read";
+    EXPECT_EQ(messages.told, QStringList{QStringLiteral("인쇄: 보고서를 저장했습니다.\n") + choice.path});
+    const std::string text = testsupport::Shell("pdftotext " + testsupport::Quote(choice.path.toStdString()) + " -").output;
+    EXPECT_NE(text.find("REC_20240315_081500_0.AVI · 100663296 bytes · SHA-256 " + sum + " · "), std::string::npos) << text;
+
+    // Cancelled while it reads: nothing written, still paused, nothing told.
+    messages.told.clear();
+    QFile::remove(choice.path);
+    auto cancel = QObject::connect(window.get(), &CDrivoraViewerDlg::reportDigestProgressed, window.get(), [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QProgressDialog *>(w) && w->findChild<QPushButton *>())
+                QTest::mouseClick(w->findChild<QPushButton *>(), Qt::LeftButton);
+    });
+    window->command(ids::Print);
+    QObject::disconnect(cancel);
+    EXPECT_FALSE(QFileInfo::exists(choice.path));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(QLatin1Char('|')).toStdString();
+
+    // A picture folder that is not there: told why, and the dialog is not
+    // preset to another folder.
+    ViewerOptions::instance().saveDirectory = QStringLiteral("/nonexistent/pictures");
+    window->command(ids::Print);
+    EXPECT_EQ(choice.preset, QString());
+    ASSERT_EQ(messages.told.size(), 2);
+    EXPECT_EQ(messages.told[0], QStringLiteral("인쇄: 보고서 PDF를 사진 저장 폴더에 저장할 수 없습니다.\n"
+                                               "사진 저장 폴더가 없습니다: /nonexistent/pictures\n"
+                                               "인쇄 창에서 저장할 곳을 골라 주십시오."));
+    EXPECT_TRUE(QFileInfo::exists(choice.path));
 }
 
 TEST_F(MainWindow, TheListExportsWithProgressAndSaysHowItWent)

@@ -295,26 +295,16 @@ int main(int argc, char *argv[])
     if (parser.isSet(settingsOption))
         QTimer::singleShot(300, &window, [&window] { window.command(ids::Setting); });
 
-    // The report to a file, without the printer dialog.
-    class FileChoice final : public IPrinterChoice {
-    public:
-        explicit FileChoice(QString path) : m_path(std::move(path)) {}
-        bool choose(QPrinter &printer, QWidget *) override
-        {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(m_path);
-            return true;
-        }
-
-    private:
-        QString m_path;
-    };
-    FileChoice printTo(parser.value(printOption));
+    // The report to a file, without dialogs: status 0 only when it was written.
+    int status = -1;
     if (parser.isSet(printOption)) {
-        window.setPrinterChoice(&printTo);
-        QTimer::singleShot(4000, &window, [&window, &printTo] {
-            window.command(ids::Print);
-            window.setPrinterChoice(nullptr);
+        const QString file = QFileInfo(parser.value(printOption)).absoluteFilePath();
+        QTimer::singleShot(4000, &window, [&window, &status, file] {
+            const CommandOutcome outcome = window.printReportTo(file);
+            if (!outcome.message.isEmpty())
+                std::fprintf(outcome.ok ? stdout : stderr, "%s%s\n", outcome.ok ? "" : "DrivoraViewer: ",
+                             qPrintable(outcome.message));
+            status = outcome.ok ? 0 : 1;
             window.close();
         });
     }
@@ -363,5 +353,6 @@ int main(int argc, char *argv[])
             window.close();
         });
     }
-    return app.exec();
+    const int ran = app.exec();
+    return status >= 0 ? status : ran;
 }
