@@ -549,6 +549,89 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
     EXPECT_EQ(picture.pixelColor(12 - 1, 58 - 1), QColor(0x64, 0x64, 0x64)) << "the frame around a shown screen";
 }
 
+// A second start while a viewer runs hands its card and command over to it,
+// and ends with that viewer's answer: status 0 only when the file was
+// written. The windowless export runs beside it, and a viewer that was killed
+// leaves nothing that keeps the next from taking over.
+TEST_F(MainWindow, ASecondStartHandsItsWorkToTheRunningViewer)
+{
+    QTemporaryDir runtime, out, other;
+    const std::string env = "QT_QPA_PLATFORM=offscreen DRIVORA_AUDIO_SINK=fakeaudiosink DRIVORA_NETWORK=offline "
+                            "XDG_RUNTIME_DIR=" + testsupport::Quote(runtime.path().toStdString()) + " ";
+    const std::string program = testsupport::Quote(DRIVORA_VIEWER_PROGRAM);
+    const QString socket = runtime.filePath(QStringLiteral("MA_DV_VIEWER.socket"));
+    std::vector<std::string> running;
+    const std::unique_ptr<void, std::function<void(void *)>> stopped(&running, [&running](void *) {
+        for (const std::string &pid : running)
+            testsupport::Shell("kill -9 " + pid);
+    });
+    auto startViewer = [&](const std::string &name) {
+        const std::string pidFile = runtime.filePath(QString::fromStdString(name + ".pid")).toStdString();
+        testsupport::Shell(env + program + " >/dev/null 2>&1 & echo $! > " + testsupport::Quote(pidFile));
+        std::string pid = testsupport::ReadText(pidFile);
+        pid.erase(pid.find_last_not_of(" \n") + 1);
+        running.push_back(pid);
+        return pid;
+    };
+    const std::string first = startViewer("first");
+    ASSERT_FALSE(first.empty());
+    const std::string lock = runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock")).toStdString();
+    auto holds = [&lock](const std::string &pid) { return testsupport::ReadText(lock).rfind(pid + "\n", 0) == 0; };
+    ASSERT_TRUE(WaitFor([&] { return holds(first); }, 30000));
+
+    // Another card, with one recording of its own.
+    QDir(other.path()).mkpath(QStringLiteral("EVENT"));
+    testsupport::SmallRecording event;
+    event.fileName = "EVT_20240401_120000_0.AVI";
+    event.rearWidth = 0;
+    ASSERT_TRUE(testsupport::MakeRecording(other.filePath(QStringLiteral("EVENT/EVT_20240401_120000_0.AVI")).toStdString(), event));
+
+    const std::string c = testsupport::Quote(card().toStdString());
+    auto file = [&](const char *name) { return out.filePath(QString::fromLatin1(name)); };
+    auto arg = [](const QString &path) { return testsupport::Quote(path.toStdString()); };
+    struct Run {
+        std::string arguments;
+        int status;
+        std::string says;
+        QString writes; // the file written, or empty
+    } runs[] = {
+        {c + " --export-list " + arg(file("card.csv")), 0, "3개 녹화에서", file("card.csv")},
+        {c + " --export-list /nonexistent/folder/x.gpx", 1, "DrivoraViewer: 내보내지 못했습니다.", {}},
+        {c + " --print-to " + arg(file("moment.pdf")), 0, "보고서를 저장했습니다.\n" + file("moment.pdf").toStdString(),
+         file("moment.pdf")},
+        {"--print-to /nonexistent/folder/r.pdf", 1, "DrivoraViewer: 보고서를 인쇄하지 못했습니다.", {}},
+        {"--screenshot " + arg(file("shot.png")), 1, "--screenshot 옵션은 쓸 수 없습니다", {}},
+        {"--export gpx " + c + " --output " + arg(file("alone.gpx")), 0, "track points from 3 recordings", file("alone.gpx")},
+        // A folder alone is opened in the running window, as if dropped on
+        // its list: the list's export now holds only that card.
+        {arg(other.path()), 0, "", {}},
+        {"--export-list " + arg(file("list.csv")), 0, "1개 녹화에서", file("list.csv")},
+    };
+    for (const Run &r : runs) {
+        const testsupport::Result second = testsupport::Shell(env + "timeout 60 " + program + " " + r.arguments);
+        EXPECT_EQ(second.exitCode, r.status) << r.arguments << "\n" << second.output;
+        EXPECT_NE(second.output.find(r.says), std::string::npos) << r.arguments << "\n" << second.output;
+        if (!r.writes.isEmpty())
+            EXPECT_GT(QFileInfo(r.writes).size(), 0) << r.arguments;
+    }
+    EXPECT_NE(testsupport::Shell("pdftotext " + arg(file("moment.pdf")) + " -").output.find("SHA-256 "), std::string::npos);
+    const std::string list = testsupport::ReadText(file("list.csv").toStdString());
+    EXPECT_NE(list.find("EVT_20240401_120000_0.AVI"), std::string::npos) << list;
+    EXPECT_EQ(list.find("REC_20240315_081500_0.AVI"), std::string::npos) << list;
+
+    // Killed, the viewer leaves its lock and socket behind; the next start
+    // takes both over and serves the starts after it.
+    testsupport::Shell("kill -9 " + first);
+    ASSERT_TRUE(QFileInfo::exists(socket));
+    const std::string next = startViewer("next");
+    ASSERT_FALSE(next.empty());
+    ASSERT_TRUE(WaitFor([&] { return holds(next); }, 30000));
+    const testsupport::Result handed =
+        testsupport::Shell(env + "timeout 60 " + program + " " + c + " --export-list " + arg(file("again.gpx")));
+    EXPECT_EQ(handed.exitCode, 0) << handed.output;
+    EXPECT_GT(QFileInfo(file("again.gpx")).size(), 0);
+}
+
 // The ends of the list, skips and the menu, on the real engine.
 TEST_F(MainWindow, StepsSkipsAndMenuItems)
 {

@@ -200,6 +200,14 @@ inline constexpr const char *kReportFolderNotWritable = "사진 저장 폴더에
 inline constexpr const char *kReportPresetNotUsed =
     "보고서 PDF를 사진 저장 폴더에 저장할 수 없습니다.\n%1\n인쇄 창에서 저장할 곳을 골라 주십시오.";
 
+// A second start hands its paths and command over to the viewer that runs.
+inline constexpr const char *kInstanceSocketName = "MA_DV_VIEWER.socket";
+inline constexpr const char *kInstanceNoAnswer = "실행 중인 뷰어가 응답하지 않습니다.";
+inline constexpr const char *kInstanceEnded = "실행 중인 뷰어가 명령을 마치기 전에 끝났습니다.";
+inline constexpr const char *kInstanceBadRequest = "실행 중인 뷰어가 알 수 없는 요청입니다.";
+inline constexpr const char *kInstanceBusy = "실행 중인 뷰어가 다른 명령이나 대화 상자를 처리하고 있습니다. 잠시 후 다시 시도해 주십시오.";
+inline constexpr const char *kInstanceOptionRefused = "뷰어가 이미 실행 중이어서 %1 옵션은 쓸 수 없습니다.";
+
 // Interface texts the main window uses by id.
 enum Text : int {
     TextSpeedSlider = 111,
