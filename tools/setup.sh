@@ -18,6 +18,8 @@ packages=(
   ffmpeg libyuv-dev
   # virtual display, reports
   xvfb xauth poppler-utils
+  # screenshots: clicks on the virtual display
+  xdotool
   # formatting cards
   dosfstools
   # checking exports with tools of others
