@@ -4,11 +4,12 @@
 #include "catalogue/AppPaths.h"
 #include "catalogue/NativePath.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QThread>
+
+#include <openssl/evp.h>
 
 #include <cerrno>
 #include <cstring>
@@ -27,7 +28,14 @@ FileDigest DigestFile(const QString &path, const std::function<bool(qint64, qint
     }
     struct stat st {};
     const qint64 total = ::fstat(fd, &st) == 0 ? qint64(st.st_size) : 0;
-    QCryptographicHash sha(QCryptographicHash::Sha256);
+    // OpenSSL's SHA-256 uses the processor's SHA instructions where it has
+    // them: several times faster than Qt's own on a long recording.
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX *)> sha(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!sha || EVP_DigestInit_ex(sha.get(), EVP_sha256(), nullptr) != 1) {
+        ::close(fd);
+        digest.error = QString::fromUtf8(ids::kReportDigestReadError).arg(DisplayPath(path), QStringLiteral("SHA-256"));
+        return digest;
+    }
     QByteArray chunk(kDigestChunk, Qt::Uninitialized);
     for (;;) {
         const ssize_t n = ::read(fd, chunk.data(), size_t(chunk.size()));
@@ -41,7 +49,7 @@ FileDigest DigestFile(const QString &path, const std::function<bool(qint64, qint
         }
         if (n == 0)
             break;
-        sha.addData(QByteArrayView(chunk.constData(), n));
+        EVP_DigestUpdate(sha.get(), chunk.constData(), size_t(n));
         digest.size += n;
         if (progress && !progress(digest.size, std::max(total, digest.size))) {
             digest.cancelled = true;
@@ -50,7 +58,10 @@ FileDigest DigestFile(const QString &path, const std::function<bool(qint64, qint
         }
     }
     ::close(fd);
-    digest.sha256 = sha.result();
+    unsigned char sum[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(sha.get(), sum, &length);
+    digest.sha256 = QByteArray(reinterpret_cast<const char *>(sum), int(length));
     digest.ok = true;
     return digest;
 }
