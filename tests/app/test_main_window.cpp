@@ -527,7 +527,10 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
     const std::string pid = testsupport::ReadText(pidFile);
     ASSERT_FALSE(pid.empty());
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock"))); }));
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.socket"))); }, 30000));
 
+    // With nothing to hand over, the second copy brings the first to the
+    // front and ends at once.
     QElapsedTimer timer;
     timer.start();
     const testsupport::Result second = testsupport::Shell(env + "timeout 20 " + program);

@@ -54,6 +54,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -262,38 +263,41 @@ std::optional<int> HandOverToRunningViewer(int argc, char *argv[], InstanceGuard
     WindowOptions options;
     options.addTo(parser);
     parser.process(app);
+    // The lock's holder may still be starting (it listens once its window is
+    // made), or may have been killed and not be quite gone yet: whichever
+    // comes first, a viewer that answers or the lock.
+    const QString socket = InstanceSocketPath();
+    bool answers = false;
+    for (int tries = 0; tries < 150 && !answers; ++tries) {
+        if (guard.take())
+            return std::nullopt;
+        QLocalSocket probe;
+        probe.connectToServer(socket);
+        answers = probe.waitForConnected(200);
+        if (!answers)
+            QThread::msleep(100);
+    }
+    if (!answers) {
+        std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(QString::fromUtf8(ids::kInstanceNoAnswer)));
+        return 1;
+    }
     for (const QCommandLineOption *o : options.windowOnly())
         if (parser.isSet(*o)) {
             std::fprintf(stderr, "DrivoraViewer: %s\n",
                          qPrintable(QString::fromUtf8(ids::kInstanceOptionRefused).arg(QStringLiteral("--") + o->names().first())));
             return 1;
         }
-    const QString socket = InstanceSocketPath();
-    std::deque<HandOverRequest> requests = Requests(parser, options, argc, argv);
-    bool first = true;
-    while (!requests.empty()) {
-        // The running viewer may still be starting (it listens once its
-        // window is made), or may have just ended and left the lock free.
-        HandOverResult r;
-        for (int tries = 0; tries < 150; ++tries) {
-            r = HandOver(socket, requests.front(), 200);
-            if (r.connected)
-                break;
-            if (first && guard.take())
-                return std::nullopt;
-            QThread::msleep(100);
-        }
+    for (const HandOverRequest &request : Requests(parser, options, argc, argv)) {
+        const HandOverResult r = HandOver(socket, request, 5000);
         if (!r.connected) {
             std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(QString::fromUtf8(ids::kInstanceNoAnswer)));
             return 1;
         }
-        first = false;
         if (!r.reply.message.isEmpty())
             std::fprintf(r.reply.ok ? stdout : stderr, "%s%s\n", r.reply.ok ? "" : "DrivoraViewer: ",
                          qPrintable(r.reply.message));
         if (!r.reply.ok)
             return 1;
-        requests.pop_front();
     }
     return 0;
 }
