@@ -8,7 +8,7 @@ seconds="${1:-30}"
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDRIVORA_GUI=OFF -DDRIVORA_TESTS=OFF -DDRIVORA_FUZZ=ON -DDRIVORA_SANITIZE=ON >/dev/null
-cmake --build "$build" --target clipmux_fuzz recording_fuzz make-card >/dev/null
+cmake --build "$build" --target clipmux_fuzz recording_fuzz handover_fuzz handover_seeds make-card >/dev/null
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -24,10 +24,12 @@ make_seed 01 mpeg4 m4v "-bf 2" m4v-b
 make_seed 02 h263 h263 "" h263
 "$build/bin/make-card" "$work/card" --small >/dev/null
 cp "$work/card/PARKING/PRK_20240315_093000_0.AVI" "$work/recordings/seed.avi"
+mkdir -p "$work/handover"
+"$build/bin/handover_seeds" "$work/handover"
 
 cd "$work"
 result=0
-for target in clipmux_fuzz:corpus recording_fuzz:recordings; do
+for target in clipmux_fuzz:corpus recording_fuzz:recordings handover_fuzz:handover; do
   name="${target%%:*}"; corpus="$work/${target##*:}"
   status=0
   "$build/bin/$name" -max_total_time="$seconds" -max_len=400000 -rss_limit_mb=4096 -print_final_stats=1 \

@@ -60,3 +60,26 @@ echo "$out/map-trip-route.png"
 DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 1400x880x24" "$viewer" "$card" --at 20,40 \
   --export-list "$(mktemp -d)/card.gpx" --screenshot-screen "$out/export-progress.png" >/dev/null 2>&1
 echo "$out/export-progress.png"
+# The report reading a long recording (2 GB, its rest a hole in the file), halfway.
+long="$(mktemp -d)"
+mkdir -p "$long/DRIVE"
+cp "$card/DRIVE/REC_20240315_081500_0.AVI" "$long/DRIVE/"
+truncate -s 2G "$long/DRIVE/REC_20240315_081500_0.AVI"
+DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 1400x880x24" "$viewer" "$long" --at 20,40 \
+  --print-to "$long/report.pdf" --screenshot-screen "$out/report-digest-progress.png" >/dev/null 2>&1
+rm -rf "$long"
+echo "$out/report-digest-progress.png"
+# The message that names the PDF: the print button clicked, the printer dialog
+# (no printer: preset to a file in the picture folder) answered with Return.
+home="$(mktemp -d)"
+HOME="$home" DRIVORA_NETWORK=offline xvfb-run -a -s "-screen 0 1400x880x24" bash -c '
+  "$1" "$2" --at 20,40 >/dev/null 2>&1 & viewer=$!
+  sleep 6
+  xdotool mousemove 133 64 click 1
+  sleep 3
+  xdotool key Return
+  sleep 4
+  ffmpeg -loglevel error -y -f x11grab -video_size 1400x880 -i "$DISPLAY" -frames:v 1 "$3"
+  kill $viewer' _ "$viewer" "$card" "$out/report-saved.png"
+rm -rf "$home"
+echo "$out/report-saved.png"

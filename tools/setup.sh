@@ -16,8 +16,12 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x
   ffmpeg libyuv-dev
+  # the report's SHA-256
+  libssl-dev
   # virtual display, reports
   xvfb xauth poppler-utils
+  # screenshots: clicks on the virtual display
+  xdotool
   # formatting cards
   dosfstools
   # checking exports with tools of others

@@ -4,6 +4,7 @@
 #include "app/CZoomDlg.h"
 #include "app/UiStringLibrary.h"
 #include "catalogue/AppPaths.h"
+#include "catalogue/NativePath.h"
 #include "controls/CDvListCtrl.h"
 #include "controls/SkinnedControls.h"
 #include "settings/ViewerOptions.h"
@@ -19,9 +20,12 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,6 +33,7 @@
 #include <set>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace drivora;
 
@@ -384,11 +389,13 @@ public:
     bool choose(QPrinter &printer, QWidget *) override
     {
         ++asked;
+        preset = printer.outputFileName();
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path);
         return !path.isEmpty();
     }
     QString path;
+    QString preset; // the file the printer came preset to
     int asked = 0;
 };
 } // namespace
@@ -426,7 +433,7 @@ TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
     window->command(ids::Print);
     EXPECT_EQ(choice.asked, 1);
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
-    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(messages.told, QStringList{QStringLiteral("인쇄: 보고서를 저장했습니다.\n") + choice.path});
     const testsupport::Result text =
         testsupport::Shell("pdftotext " + testsupport::Quote(choice.path.toStdString()) + " -");
     EXPECT_NE(text.output.find("-채널1"), std::string::npos) << text.output;
@@ -436,6 +443,75 @@ TEST_F(MainWindow, SettingAndPrintAroundThePlayback)
     choice.path.clear();
     window->command(ids::Print);
     EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+}
+
+// A card from a Korean system (its folder's name in EUC-KR, not UTF-8) with
+// a long recording: the report reads it on a worker while the window's
+// events go on, names it by its SHA-256, and says where the PDF went; the
+// file is preset in the picture folder, or the user hears why not.
+TEST_F(MainWindow, TheReportReadsItsRecordingAsideAndSaysWhereItWent)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/\xBA\xED\xB7\xA2\xB9\xDA\xBD\xBA";
+    const QByteArray recording = folder + "/DRIVE/REC_20240315_081500_0.AVI";
+    // QTemporaryDir cannot remove what it cannot name.
+    const std::unique_ptr<void, std::function<void(void *)>> removed(
+        &dir, [folder](void *) { testsupport::Shell("rm -rf " + testsupport::Quote(folder.toStdString())); });
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((folder + "/DRIVE").constData(), 0755), 0);
+    ASSERT_TRUE(testsupport::MakeRecording(recording.toStdString(), testsupport::SmallRecording{}));
+    // The size of a long recording, the rest of it left as a hole.
+    ASSERT_EQ(::truncate(recording.constData(), 96 << 20), 0);
+    const std::string sum =
+        testsupport::Shell("sha256sum " + testsupport::Quote(recording.toStdString())).output.substr(0, 64);
+    window->openPaths({PathFromNative(folder)});
+    ASSERT_EQ(window->list()->rows()->rowCount(), 1);
+
+    QTemporaryDir out;
+    PdfChoice choice;
+    choice.path = out.filePath(QStringLiteral("moment.pdf"));
+    window->setPrinterChoice(&choice);
+    window->setPrintersInstalled([] { return false; });
+    bool printing = false;
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ticks += printing; });
+    tick.start(0);
+    printing = true;
+    window->command(ids::Print);
+    printing = false;
+    EXPECT_TRUE(choice.preset.startsWith(m_pictures.path() + QStringLiteral("/KVR-2650 Report "))) << choice.preset.toStdString();
+    EXPECT_TRUE(choice.preset.endsWith(QStringLiteral(".pdf")));
+    EXPECT_GT(ticks, 0) << "the window's events were handled while the recording was read";
+    EXPECT_EQ(messages.told, QStringList{QStringLiteral("인쇄: 보고서를 저장했습니다.\n") + choice.path});
+    const std::string text = testsupport::Shell("pdftotext " + testsupport::Quote(choice.path.toStdString()) + " -").output;
+    EXPECT_NE(text.find("REC_20240315_081500_0.AVI · 100663296 bytes · SHA-256 " + sum + " · "), std::string::npos) << text;
+
+    // Cancelled while it reads: nothing written, still paused, nothing told.
+    messages.told.clear();
+    QFile::remove(choice.path);
+    auto cancel = QObject::connect(window.get(), &CDrivoraViewerDlg::reportDigestProgressed, window.get(), [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QProgressDialog *>(w) && w->findChild<QPushButton *>())
+                QTest::mouseClick(w->findChild<QPushButton *>(), Qt::LeftButton);
+    });
+    window->command(ids::Print);
+    QObject::disconnect(cancel);
+    EXPECT_FALSE(QFileInfo::exists(choice.path));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(window->player().engine()->state(), EnginePaused);
+    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(QLatin1Char('|')).toStdString();
+
+    // A picture folder that is not there: told why, and the dialog is not
+    // preset to another folder.
+    ViewerOptions::instance().saveDirectory = QStringLiteral("/nonexistent/pictures");
+    window->command(ids::Print);
+    EXPECT_EQ(choice.preset, QString());
+    ASSERT_EQ(messages.told.size(), 2);
+    EXPECT_EQ(messages.told[0], QStringLiteral("인쇄: 보고서 PDF를 사진 저장 폴더에 저장할 수 없습니다.\n"
+                                               "사진 저장 폴더가 없습니다: /nonexistent/pictures\n"
+                                               "인쇄 창에서 저장할 곳을 골라 주십시오."));
+    EXPECT_TRUE(QFileInfo::exists(choice.path));
 }
 
 TEST_F(MainWindow, TheListExportsWithProgressAndSaysHowItWent)
@@ -659,7 +735,10 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
     const std::string pid = testsupport::ReadText(pidFile);
     ASSERT_FALSE(pid.empty());
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock"))); }));
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.socket"))); }, 30000));
 
+    // With nothing to hand over, the second copy brings the first to the
+    // front and ends at once.
     QElapsedTimer timer;
     timer.start();
     const testsupport::Result second = testsupport::Shell(env + "timeout 20 " + program);
@@ -679,6 +758,89 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
     EXPECT_EQ(picture.size(), QSize(1034, 742));
     // Row 0 plays: the front screen's frame shows a picture, not the idle one.
     EXPECT_EQ(picture.pixelColor(12 - 1, 58 - 1), QColor(0x64, 0x64, 0x64)) << "the frame around a shown screen";
+}
+
+// A second start while a viewer runs hands its card and command over to it,
+// and ends with that viewer's answer: status 0 only when the file was
+// written. The windowless export runs beside it, and a viewer that was killed
+// leaves nothing that keeps the next from taking over.
+TEST_F(MainWindow, ASecondStartHandsItsWorkToTheRunningViewer)
+{
+    QTemporaryDir runtime, out, other;
+    const std::string env = "QT_QPA_PLATFORM=offscreen DRIVORA_AUDIO_SINK=fakeaudiosink DRIVORA_NETWORK=offline "
+                            "XDG_RUNTIME_DIR=" + testsupport::Quote(runtime.path().toStdString()) + " ";
+    const std::string program = testsupport::Quote(DRIVORA_VIEWER_PROGRAM);
+    const QString socket = runtime.filePath(QStringLiteral("MA_DV_VIEWER.socket"));
+    std::vector<std::string> running;
+    const std::unique_ptr<void, std::function<void(void *)>> stopped(&running, [&running](void *) {
+        for (const std::string &pid : running)
+            testsupport::Shell("kill -9 " + pid);
+    });
+    auto startViewer = [&](const std::string &name) {
+        const std::string pidFile = runtime.filePath(QString::fromStdString(name + ".pid")).toStdString();
+        testsupport::Shell(env + program + " >/dev/null 2>&1 & echo $! > " + testsupport::Quote(pidFile));
+        std::string pid = testsupport::ReadText(pidFile);
+        pid.erase(pid.find_last_not_of(" \n") + 1);
+        running.push_back(pid);
+        return pid;
+    };
+    const std::string first = startViewer("first");
+    ASSERT_FALSE(first.empty());
+    const std::string lock = runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock")).toStdString();
+    auto holds = [&lock](const std::string &pid) { return testsupport::ReadText(lock).rfind(pid + "\n", 0) == 0; };
+    ASSERT_TRUE(WaitFor([&] { return holds(first); }, 30000));
+
+    // Another card, with one recording of its own.
+    QDir(other.path()).mkpath(QStringLiteral("EVENT"));
+    testsupport::SmallRecording event;
+    event.fileName = "EVT_20240401_120000_0.AVI";
+    event.rearWidth = 0;
+    ASSERT_TRUE(testsupport::MakeRecording(other.filePath(QStringLiteral("EVENT/EVT_20240401_120000_0.AVI")).toStdString(), event));
+
+    const std::string c = testsupport::Quote(card().toStdString());
+    auto file = [&](const char *name) { return out.filePath(QString::fromLatin1(name)); };
+    auto arg = [](const QString &path) { return testsupport::Quote(path.toStdString()); };
+    struct Run {
+        std::string arguments;
+        int status;
+        std::string says;
+        QString writes; // the file written, or empty
+    } runs[] = {
+        {c + " --export-list " + arg(file("card.csv")), 0, "3개 녹화에서", file("card.csv")},
+        {c + " --export-list /nonexistent/folder/x.gpx", 1, "DrivoraViewer: 내보내지 못했습니다.", {}},
+        {c + " --print-to " + arg(file("moment.pdf")), 0, "보고서를 저장했습니다.\n" + file("moment.pdf").toStdString(),
+         file("moment.pdf")},
+        {"--print-to /nonexistent/folder/r.pdf", 1, "DrivoraViewer: 보고서를 인쇄하지 못했습니다.", {}},
+        {"--screenshot " + arg(file("shot.png")), 1, "--screenshot 옵션은 쓸 수 없습니다", {}},
+        {"--export gpx " + c + " --output " + arg(file("alone.gpx")), 0, "track points from 3 recordings", file("alone.gpx")},
+        // A folder alone is opened in the running window, as if dropped on
+        // its list: the list's export now holds only that card.
+        {arg(other.path()), 0, "", {}},
+        {"--export-list " + arg(file("list.csv")), 0, "1개 녹화에서", file("list.csv")},
+    };
+    for (const Run &r : runs) {
+        const testsupport::Result second = testsupport::Shell(env + "timeout 60 " + program + " " + r.arguments);
+        EXPECT_EQ(second.exitCode, r.status) << r.arguments << "\n" << second.output;
+        EXPECT_NE(second.output.find(r.says), std::string::npos) << r.arguments << "\n" << second.output;
+        if (!r.writes.isEmpty())
+            EXPECT_GT(QFileInfo(r.writes).size(), 0) << r.arguments;
+    }
+    EXPECT_NE(testsupport::Shell("pdftotext " + arg(file("moment.pdf")) + " -").output.find("SHA-256 "), std::string::npos);
+    const std::string list = testsupport::ReadText(file("list.csv").toStdString());
+    EXPECT_NE(list.find("EVT_20240401_120000_0.AVI"), std::string::npos) << list;
+    EXPECT_EQ(list.find("REC_20240315_081500_0.AVI"), std::string::npos) << list;
+
+    // Killed, the viewer leaves its lock and socket behind; the next start
+    // takes both over and serves the starts after it.
+    testsupport::Shell("kill -9 " + first);
+    ASSERT_TRUE(QFileInfo::exists(socket));
+    const std::string next = startViewer("next");
+    ASSERT_FALSE(next.empty());
+    ASSERT_TRUE(WaitFor([&] { return holds(next); }, 30000));
+    const testsupport::Result handed =
+        testsupport::Shell(env + "timeout 60 " + program + " " + c + " --export-list " + arg(file("again.gpx")));
+    EXPECT_EQ(handed.exitCode, 0) << handed.output;
+    EXPECT_GT(QFileInfo(file("again.gpx")).size(), 0);
 }
 
 // The ends of the list, skips and the menu, on the real engine.

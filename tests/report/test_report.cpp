@@ -1,5 +1,6 @@
 // The printed report to a PDF file, read back with poppler's tools: the
-// texts, where the pictures land, the map only with a fix, one channel.
+// texts, where the pictures land, the map only with a fix, one channel, the
+// line that names the recording by its SHA-256.
 #include "report/ReportPrinter.h"
 #include "support/Process.h"
 
@@ -75,7 +76,8 @@ Printed Print(const QString &pdf, int channels, double lat, double lon, QWidget 
     r.speedInMiles = channels == 1;
     r.mapWindow = map;
     r.printedAt = QDateTime(QDate(2024, 3, 15), QTime(8, 15, 30), QTimeZone(9 * 3600));
-    r.sourceFile = source;
+    if (!source.isEmpty())
+        r.evidence = ReportPrinter::EvidenceLine(source, DigestFile(source), r.printedAt);
     EXPECT_TRUE(r.StartDocument());
     r.PrintPage1();
     r.PrintPage2();
@@ -163,9 +165,10 @@ TEST(Report, APdfNamesTheRecordingByItsHash)
     ASSERT_NE(first, std::string::npos) << p.text;
     EXPECT_NE(p.text.find(line, first + 1), std::string::npos) << "on both pages";
     EXPECT_NE(p.text.find("DrivoraViewer 0."), std::string::npos);
-    // Without a source file, or one that cannot be read: no line.
-    EXPECT_EQ(ReportPrinter::EvidenceLine(dir.filePath("missing.AVI"), QDateTime::currentDateTime()), QString());
-    EXPECT_EQ(ReportPrinter::EvidenceLine(QString(), QDateTime::currentDateTime()), QString());
+    // A recording that could not be read: no line.
+    EXPECT_EQ(ReportPrinter::EvidenceLine(dir.filePath("missing.AVI"), DigestFile(dir.filePath("missing.AVI")),
+                                          QDateTime::currentDateTime()),
+              QString());
 }
 
 TEST(Report, LayoutInDevicePixelsAndErrors)

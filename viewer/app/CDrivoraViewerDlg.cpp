@@ -5,9 +5,11 @@
 #include "UiStringLibrary.h"
 #include "catalogue/AppPaths.h"
 #include "catalogue/FolderPicker.h"
+#include "catalogue/NativePath.h"
 #include "catalogue/RecordingCatalogue.h"
 #include "catalogue/Telemetry.h"
 #include "export/TelemetryExport.h"
+#include "report/ReportFiles.h"
 
 #include <map>
 #include "controls/CDvGsensorCtrl.h"
@@ -32,6 +34,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QToolTip>
 #include <QMimeData>
@@ -145,12 +148,13 @@ CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Wind
         return !folder.isEmpty();
     };
     m_runSettings = [](CSettingDlg &dialog) { return dialog.exec() == QDialog::Accepted; };
-    m_defaultPrinterChoice = std::make_unique<PrinterDialogChoice>(GetCaptureFolder());
+    m_defaultPrinterChoice = std::make_unique<PrinterDialogChoice>();
     m_chooseExportFile = [this](const QString &suggested) {
         const QString filter = suggested.endsWith(QLatin1String(".gpx")) ? QStringLiteral("GPX (*.gpx)") : QStringLiteral("CSV (*.csv)");
         return QFileDialog::getSaveFileName(this, QString::fromUtf8(ids::kExportCaption), suggested, filter);
     };
     m_printerChoice = m_defaultPrinterChoice.get();
+    m_printersInstalled = [] { return !QPrinterInfo::availablePrinters().isEmpty(); };
 
     WriteDecoderSettings();
     // Tooltips: black text on white.
@@ -361,7 +365,7 @@ void CDrivoraViewerDlg::settings()
         });
 }
 
-void CDrivoraViewerDlg::exportTelemetry(int commandId)
+CommandOutcome CDrivoraViewerDlg::exportTelemetry(int commandId)
 {
     const bool gpx = commandId == ids::MenuExportGpxSelected || commandId == ids::MenuExportGpxAll;
     const bool all = commandId == ids::MenuExportGpxAll || commandId == ids::MenuExportCsvAll;
@@ -380,13 +384,13 @@ void CDrivoraViewerDlg::exportTelemetry(int commandId)
     const QString caption = QString::fromUtf8(ids::kExportCaption);
     if (paths.isEmpty()) {
         m_messages->inform(this, caption, QString::fromUtf8(ids::kExportNothingSelected));
-        return;
+        return {false, QString::fromUtf8(ids::kExportNothingSelected)};
     }
     const QString suggested = GetCaptureFolder() + QLatin1Char('/') + QFileInfo(paths.first()).completeBaseName() +
                               (gpx ? QStringLiteral(".gpx") : QStringLiteral(".csv"));
     const QString output = m_chooseExportFile(suggested);
     if (output.isEmpty())
-        return;
+        return {}; // cancelled
 
     // The files are read on a worker thread; the window stays live and the
     // progress dialog can cancel.
@@ -417,33 +421,43 @@ void CDrivoraViewerDlg::exportTelemetry(int commandId)
     progress.reset();
     QCoreApplication::removePostedEvents(&progress);
     if (result.cancelled)
-        return;
+        return {};
     QString text = result.ok ? QString::fromUtf8(ids::kExportDone).arg(paths.size()).arg(result.points).arg(result.written)
                              : QString::fromUtf8(ids::kExportFailed).arg(result.message);
     for (const QString &w : result.warnings)
         text += QLatin1Char('\n') + w;
     m_messages->inform(this, caption, text);
+    return {result.ok, text};
 }
 
-void CDrivoraViewerDlg::report()
+CommandOutcome CDrivoraViewerDlg::report()
 {
+    const QString caption = QString::fromUtf8(ids::kReportCaption);
+    auto failed = [&](const QString &why) {
+        const QString text = QString::fromUtf8(ids::kReportFailed).arg(why);
+        m_messages->inform(this, caption, text);
+        return CommandOutcome{false, text};
+    };
     if (!m_transport->pauseForReport())
-        return;
+        return {};
     ReportPrinter printer;
+    // Where no printer is installed the dialog is preset to a file in the
+    // picture folder; when that folder cannot take it the user hears why.
+    if (m_printersInstalled && !m_printersInstalled()) {
+        const ReportFilePreset preset = PresetReportFile(ViewerOptions::instance().saveDirectory, printer.printedAt);
+        if (preset.problem.isEmpty())
+            printer.printer().setOutputFileName(preset.file);
+        else
+            m_messages->inform(this, caption, QString::fromUtf8(ids::kReportPresetNotUsed).arg(preset.problem));
+    }
     if (printer.ChoosePrinter(*m_printerChoice, this) != 0)
-        return; // cancelled: stays paused
+        return {}; // cancelled: stays paused
     PlaybackEngine *engine = m_player.engine();
     printer.channelCount = m_playerTransport->videoCount() >= 2 ? 2 : 1;
     if (engine) {
         engine->GrabFrame(0, printer.picture1);
         if (printer.channelCount == 2)
             engine->GrabFrame(1, printer.picture2);
-    }
-    printer.sourceFile = m_list->rowPath(m_list->currentRow());
-    if (!printer.StartDocument()) {
-        m_messages->inform(this, QString::fromUtf8(ids::kReportCaption),
-                           QString::fromUtf8(ids::kReportFailed).arg(printer.printer().outputFileName()));
-        return;
     }
     const uint32_t at = uint32_t(std::max<int64_t>(m_playerTransport->positionMs(), 0));
     float lat = 0, lon = 0, x = 0, y = 0, z = 0;
@@ -456,16 +470,144 @@ void CDrivoraViewerDlg::report()
         printer.gy = y;
         printer.gz = z;
     }
-    printer.mapWindow = m_map->mapPicture();
     double speed = 0;
     if (GetSpeedAt(at, speed))
         printer.speedKmh = speed;
     printer.speedInMiles = ViewerOptions::instance().speedInMiles;
+
+    // A PDF names the recording it comes from by its SHA-256, read on a
+    // worker thread while a cancellable progress dialog shows.
+    const bool toFile = printer.toFile();
+    QString warning;
+    if (toFile) {
+        const QString source = m_list->rowPath(m_list->currentRow());
+        const FileDigest digest = digestForReport(source);
+        if (digest.cancelled) {
+            const QString text = QString::fromUtf8(ids::kReportCancelled);
+            return {false, text};
+        }
+        if (digest.ok)
+            printer.evidence = ReportPrinter::EvidenceLine(source, digest, printer.printedAt);
+        else
+            warning = QString::fromUtf8(ids::kReportNoDigest).arg(digest.error);
+    }
+    if (!printer.StartDocument())
+        return failed(printer.printer().outputFileName());
+    printer.mapWindow = m_map->mapPicture();
     printer.PrintPage1();
     printer.PrintPage2();
     if (!printer.EndDocument())
-        m_messages->inform(this, QString::fromUtf8(ids::kReportCaption),
-                           QString::fromUtf8(ids::kReportFailed).arg(printer.printer().outputFileName()));
+        return failed(printer.printer().outputFileName());
+    if (!toFile)
+        return {true, {}};
+    // Told where it went: a PDF in a folder nobody looks at is lost.
+    QString text = QString::fromUtf8(ids::kReportSaved).arg(DisplayPath(printer.printer().outputFileName()));
+    if (!warning.isEmpty())
+        text += QLatin1Char('\n') + warning;
+    m_messages->inform(this, caption, text);
+    return {true, text};
+}
+
+FileDigest CDrivoraViewerDlg::digestForReport(const QString &source)
+{
+    DigestJob job(source);
+    const QString caption = QString::fromUtf8(ids::kReportCaption);
+    auto label = [](qint64 done, qint64 total) {
+        return QString::fromUtf8(ids::kReportDigesting).arg(total >> 20).arg(done >> 20);
+    };
+    QProgressDialog progress(label(0, 0), QString::fromUtf8(ids::kReportDigestCancel), 0, 1000, this);
+    progress.setWindowTitle(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setValue(0);
+    QEventLoop wait;
+    connect(&job, &DigestJob::progressed, &progress, [this, &job, &progress, label](qint64 done, qint64 total) {
+        if (progress.wasCanceled()) {
+            job.cancel();
+            return;
+        }
+        progress.setLabelText(label(done, total));
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+        emit reportDigestProgressed(done, total);
+    }, Qt::QueuedConnection);
+    connect(&progress, &QProgressDialog::canceled, &job, &DigestJob::cancel);
+    connect(&job, &DigestJob::finished, &wait, &QEventLoop::quit);
+    job.start();
+    wait.exec();
+    progress.reset();
+    QCoreApplication::removePostedEvents(&progress);
+    return job.result();
+}
+
+namespace {
+
+// What a command from the command line or a second start is told, kept for
+// its answer instead of shown (no dialog may wait for a click there).
+class KeptMessages final : public IMessageBox {
+public:
+    void inform(QWidget *, const QString &, const QString &text) override { told << text; }
+    bool askYesNo(QWidget *, const QString &, const QString &) override { return false; }
+    QStringList told;
+};
+
+// The report into a file, without the printer dialog.
+class FileChoice final : public IPrinterChoice {
+public:
+    explicit FileChoice(QString path) : m_path(std::move(path)) {}
+    bool choose(QPrinter &printer, QWidget *) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_path);
+        return true;
+    }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+CommandOutcome CDrivoraViewerDlg::printReportTo(const QString &file)
+{
+    KeptMessages kept;
+    FileChoice choice(file);
+    IMessageBox *const messages = m_messages;
+    IPrinterChoice *const printerChoice = m_printerChoice;
+    auto printersInstalled = std::move(m_printersInstalled);
+    m_messages = &kept;
+    m_printerChoice = &choice;
+    m_printersInstalled = nullptr;
+    CommandOutcome outcome = report();
+    m_messages = messages;
+    m_printerChoice = printerChoice;
+    m_printersInstalled = std::move(printersInstalled);
+    if (!outcome.ok && outcome.message.isEmpty())
+        outcome.message = kept.told.isEmpty() ? QString::fromUtf8(ids::kReportNothingPlaying)
+                                              : kept.told.join(QLatin1Char('\n'));
+    return outcome;
+}
+
+CommandOutcome CDrivoraViewerDlg::exportListTo(const QString &file)
+{
+    KeptMessages kept;
+    IMessageBox *const messages = m_messages;
+    auto chooser = std::move(m_chooseExportFile);
+    m_messages = &kept;
+    m_chooseExportFile = [file](const QString &) { return file; };
+    const bool csv = file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    CommandOutcome outcome = exportTelemetry(csv ? ids::MenuExportCsvAll : ids::MenuExportGpxAll);
+    m_messages = messages;
+    m_chooseExportFile = std::move(chooser);
+    return outcome;
+}
+
+void CDrivoraViewerDlg::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 MapHost CDrivoraViewerDlg::mapHost() const

@@ -23,6 +23,15 @@
 
 namespace drivora {
 
+struct FileDigest;
+
+// How a command given from the command line (or handed over by a second
+// start) went: done or not, and the message the window would have shown.
+struct CommandOutcome {
+    bool ok = false;
+    QString message;
+};
+
 class CDvButtonCtrl;
 class CDvGsensorCtrl;
 class CDvListCtrl;
@@ -64,9 +73,19 @@ public:
     void setExportFileChooser(std::function<QString(const QString &suggested)> choose) { m_chooseExportFile = std::move(choose); }
     // The list menu's exports (ids::MenuExport...): reads on a worker thread
     // while a cancellable progress dialog shows.
-    void exportTelemetry(int commandId);
+    CommandOutcome exportTelemetry(int commandId);
     // How the report's printer is chosen (the printer dialog by default).
     void setPrinterChoice(IPrinterChoice *choice) { m_printerChoice = choice ? choice : m_defaultPrinterChoice.get(); }
+    // Whether the system has a printer (asked at each print; where it has
+    // none the dialog is preset to a PDF file in the picture folder).
+    void setPrintersInstalled(std::function<bool()> installed) { m_printersInstalled = std::move(installed); }
+    // The commands of the command line and of a second start, without any
+    // dialog: the report of the moment on screen into a PDF file, the whole
+    // list's export (.csv: CSV, else GPX).
+    CommandOutcome printReportTo(const QString &file);
+    CommandOutcome exportListTo(const QString &file);
+    // Shown, restored and in front (a second start handed paths over).
+    void bringToFront();
 
     TransportController &transport() { return *m_transport; }
     // The open recording's impacts, in time order.
@@ -96,6 +115,9 @@ public:
 signals:
     // An export's progress, once the dialog shows it: recordings read of all.
     void exportProgressed(int done, int total);
+    // The report's reading of its recording, once its dialog shows it:
+    // bytes read of all.
+    void reportDigestProgressed(qint64 done, qint64 total);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -135,7 +157,8 @@ private:
     void refreshCategoryButtons();
     void capture();
     void settings();
-    void report();
+    CommandOutcome report();
+    FileDigest digestForReport(const QString &source);
     void toggleMaximised();
 
     PlayerFront m_player;
@@ -180,6 +203,7 @@ private:
     std::function<bool(CSettingDlg &)> m_runSettings;
     std::unique_ptr<IPrinterChoice> m_defaultPrinterChoice;
     IPrinterChoice *m_printerChoice = nullptr;
+    std::function<bool()> m_printersInstalled;
     std::function<QString(const QString &)> m_chooseExportFile;
     CDvTextCtrl *m_timeText = nullptr, *m_gText = nullptr, *m_mapLabel = nullptr, *m_positionText = nullptr,
                 *m_listLabel = nullptr;

@@ -200,6 +200,26 @@ inline constexpr const char *kExportFailed = "내보내지 못했습니다.\n%1"
 inline constexpr const char *kExportNothingSelected = "내보낼 녹화를 선택해 주십시오.";
 inline constexpr const char *kReportCaption = "인쇄";
 inline constexpr const char *kReportFailed = "보고서를 인쇄하지 못했습니다.\n(%1)";
+inline constexpr const char *kReportSaved = "보고서를 저장했습니다.\n%1";
+inline constexpr const char *kReportDigesting = "원본 녹화의 SHA-256을 계산하고 있습니다...\n%1 MB 중 %2 MB";
+inline constexpr const char *kReportDigestCancel = "취소";
+inline constexpr const char *kReportNothingPlaying = "보고서로 인쇄할 녹화가 열려 있지 않습니다.";
+inline constexpr const char *kReportCancelled = "보고서 인쇄를 취소했습니다.";
+inline constexpr const char *kReportNoDigest = "원본 녹화를 읽지 못해 SHA-256 줄 없이 저장했습니다.\n(%1)";
+inline constexpr const char *kReportDigestNoFile = "원본 녹화를 열 수 없습니다: %1";
+inline constexpr const char *kReportDigestReadError = "원본 녹화를 읽는 중 오류가 났습니다: %1 (%2)";
+inline constexpr const char *kReportFolderMissing = "사진 저장 폴더가 없습니다: %1";
+inline constexpr const char *kReportFolderNotWritable = "사진 저장 폴더에 쓸 수 없습니다: %1 (%2)";
+inline constexpr const char *kReportPresetNotUsed =
+    "보고서 PDF를 사진 저장 폴더에 저장할 수 없습니다.\n%1\n인쇄 창에서 저장할 곳을 골라 주십시오.";
+
+// A second start hands its paths and command over to the viewer that runs.
+inline constexpr const char *kInstanceSocketName = "MA_DV_VIEWER.socket";
+inline constexpr const char *kInstanceNoAnswer = "실행 중인 뷰어가 응답하지 않습니다.";
+inline constexpr const char *kInstanceEnded = "실행 중인 뷰어가 명령을 마치기 전에 끝났습니다.";
+inline constexpr const char *kInstanceBadRequest = "실행 중인 뷰어가 알 수 없는 요청입니다.";
+inline constexpr const char *kInstanceBusy = "실행 중인 뷰어가 다른 명령이나 대화 상자를 처리하고 있습니다. 잠시 후 다시 시도해 주십시오.";
+inline constexpr const char *kInstanceOptionRefused = "뷰어가 이미 실행 중이어서 %1 옵션은 쓸 수 없습니다.";
 
 // Interface texts the main window uses by id.
 enum Text : int {

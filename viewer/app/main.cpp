@@ -13,7 +13,9 @@
 //   --screenshot-screen FILE  like --screenshot, of the whole screen
 //   --settings                open the settings dialog once the window is up
 //   --trip-view               show the whole trip of the recording playing
-//   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit
+//   --print-to FILE           print the report of the moment 4 s in to a PDF file, and quit;
+//                             with --screenshot-screen, the picture shows the reading of the
+//                             recording halfway
 //   --export-list FILE        export the whole list from its menu into FILE (.gpx, or .csv),
 //                             and quit; with --screenshot-screen, the picture shows the
 //                             progress halfway
@@ -24,10 +26,16 @@
 //                             write the telemetry of the recordings (folders are searched like
 //                             a card) to one GPX or CSV file, without a window; status 0 when
 //                             written, 1 with a message on failure, 2 for a wrong command line
+// One viewer runs at a time. A second start hands its paths and its --print-to
+// or --export-list over to the viewer that runs and ends with that viewer's
+// answer: status 0 when done, 1 with the message when not (or when one of the
+// window's other options is given, which only a new window could follow).
+// --export needs no window and runs beside a viewer.
 // DRIVORA_NETWORK=online|offline overrides the system's answer to whether the
 // map's tiles can be reached.
 
 #include "CDrivoraViewerDlg.h"
+#include "InstanceChannel.h"
 #include "InstanceGuard.h"
 #include "UiStringLibrary.h"
 #include "ViewerIds.h"
@@ -47,13 +55,19 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <deque>
+#include <optional>
 #include <cstring>
 #include <tuple>
+#include <utility>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -167,6 +181,172 @@ int RunExport(int argc, char *argv[])
     return 0;
 }
 
+// The window's options (a second start reads them too, to hand them over).
+struct WindowOptions {
+    QCommandLineOption open{QStringLiteral("open"), QStringLiteral("Folder to open at start."), QStringLiteral("folder")};
+    QCommandLineOption shot{QStringLiteral("screenshot"), QStringLiteral("Save a picture of the window to the file and quit."),
+                            QStringLiteral("file")};
+    QCommandLineOption size{QStringLiteral("size"), QStringLiteral("Window size at start."), QStringLiteral("WxH")};
+    QCommandLineOption maximized{QStringLiteral("maximized"), QStringLiteral("Start maximised.")};
+    QCommandLineOption view{QStringLiteral("view"), QStringLiteral("Channels shown: front, rear or all."),
+                            QStringLiteral("channels")};
+    QCommandLineOption firstPicture{QStringLiteral("exit-at-first-picture"),
+                                    QStringLiteral("Quit as soon as the first picture is shown.")};
+    QCommandLineOption at{QStringLiteral("at"), QStringLiteral("Window place at start."), QStringLiteral("X,Y")};
+    QCommandLineOption mapWindow{QStringLiteral("map-window"), QStringLiteral("Float the map in its own window once it is up.")};
+    QCommandLineOption zoom{QStringLiteral("zoom-at"), QStringLiteral("Show the magnifier with the pointer at X,Y."),
+                            QStringLiteral("X,Y")};
+    QCommandLineOption screenShot{QStringLiteral("screenshot-screen"),
+                                  QStringLiteral("Save a picture of the whole screen to the file and quit."),
+                                  QStringLiteral("file")};
+    QCommandLineOption settings{QStringLiteral("settings"), QStringLiteral("Open the settings dialog once the window is up.")};
+    QCommandLineOption print{QStringLiteral("print-to"),
+                             QStringLiteral("Print the report of the moment 4 s in to a PDF file, and quit."),
+                             QStringLiteral("file")};
+    QCommandLineOption trip{QStringLiteral("trip-view"), QStringLiteral("Show the whole trip of the recording playing.")};
+    QCommandLineOption exportList{QStringLiteral("export-list"),
+                                  QStringLiteral("Export the whole list into the file (.gpx or .csv) from the "
+                                                 "list's menu, and quit."),
+                                  QStringLiteral("file")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOptions({open, shot, size, maximized, view, firstPicture, at, mapWindow, zoom, screenShot, settings,
+                           print, trip, exportList});
+        parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
+                                     QStringLiteral("[PATH...]"));
+        parser.addHelpOption();
+    }
+    // Those only a new window follows.
+    QList<const QCommandLineOption *> windowOnly() const
+    {
+        return {&shot, &size, &maximized, &view, &firstPicture, &at, &mapWindow, &zoom, &screenShot, &settings, &trip};
+    }
+};
+
+// An argument as the file system's bytes, made absolute: a folder name that
+// is not UTF-8 (a card written by another system) keeps its bytes.
+QString AbsolutePath(const QString &argument, int argc, char *argv[])
+{
+    QString path = argument;
+    for (int i = 1; i < argc; ++i)
+        if (QString::fromLocal8Bit(argv[i]) == argument) {
+            path = PathFromNative(argv[i]);
+            break;
+        }
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')))
+        return path;
+    char here[PATH_MAX];
+    const QString current = ::getcwd(here, sizeof here) ? PathFromNative(here) : QDir::currentPath();
+    return current + QLatin1Char('/') + path;
+}
+
+// The paths and commands of a command line: the paths with the first.
+std::deque<HandOverRequest> Requests(const QCommandLineParser &parser, const WindowOptions &o, int argc, char *argv[])
+{
+    QStringList paths;
+    if (parser.isSet(o.open))
+        paths << AbsolutePath(parser.value(o.open), argc, argv);
+    for (const QString &p : parser.positionalArguments())
+        paths << AbsolutePath(p, argc, argv);
+    std::deque<HandOverRequest> requests;
+    if (parser.isSet(o.print))
+        requests.push_back({HandOverRequest::PrintReport, {}, AbsolutePath(parser.value(o.print), argc, argv)});
+    if (parser.isSet(o.exportList))
+        requests.push_back({HandOverRequest::ExportList, {}, AbsolutePath(parser.value(o.exportList), argc, argv)});
+    if (requests.empty())
+        requests.push_back({HandOverRequest::Open, {}, {}});
+    requests.front().paths = paths;
+    return requests;
+}
+
+// A second start: its paths and commands go to the viewer that runs, one at
+// a time, and its status is that viewer's answer. Empty when the viewer
+// ended before taking the first (this start is then the viewer).
+std::optional<int> HandOverToRunningViewer(int argc, char *argv[], InstanceGuard &guard)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    WindowOptions options;
+    options.addTo(parser);
+    parser.process(app);
+    // The lock's holder may still be starting (it listens once its window is
+    // made), or may have been killed and not be quite gone yet: whichever
+    // comes first, a viewer that answers or the lock.
+    const QString socket = InstanceSocketPath();
+    bool answers = false;
+    for (int tries = 0; tries < 150 && !answers; ++tries) {
+        if (guard.take())
+            return std::nullopt;
+        QLocalSocket probe;
+        probe.connectToServer(socket);
+        answers = probe.waitForConnected(200);
+        if (!answers)
+            QThread::msleep(100);
+    }
+    if (!answers) {
+        std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(QString::fromUtf8(ids::kInstanceNoAnswer)));
+        return 1;
+    }
+    for (const QCommandLineOption *o : options.windowOnly())
+        if (parser.isSet(*o)) {
+            std::fprintf(stderr, "DrivoraViewer: %s\n",
+                         qPrintable(QString::fromUtf8(ids::kInstanceOptionRefused).arg(QStringLiteral("--") + o->names().first())));
+            return 1;
+        }
+    for (const HandOverRequest &request : Requests(parser, options, argc, argv)) {
+        const HandOverResult r = HandOver(socket, request, 5000);
+        if (!r.connected) {
+            std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(QString::fromUtf8(ids::kInstanceNoAnswer)));
+            return 1;
+        }
+        if (!r.reply.message.isEmpty())
+            std::fprintf(r.reply.ok ? stdout : stderr, "%s%s\n", r.reply.ok ? "" : "DrivoraViewer: ",
+                         qPrintable(r.reply.message));
+        if (!r.reply.ok)
+            return 1;
+    }
+    return 0;
+}
+
+// Runs the commands of the command line and of second starts in the window,
+// each answered once done; one that comes while another runs (or while a
+// dialog waits for the user) is answered that the viewer is busy.
+class CommandRunner {
+public:
+    explicit CommandRunner(CDrivoraViewerDlg &window) : m_window(window) {}
+
+    // settleMs: how long the window is given first (its first start).
+    void run(const HandOverRequest &request, InstanceServer::Answer answer, int settleMs = 0)
+    {
+        if (m_busy || QApplication::activeModalWidget()) {
+            answer({false, QString::fromUtf8(ids::kInstanceBusy)});
+            return;
+        }
+        m_busy = true;
+        if (!request.paths.isEmpty())
+            m_window.openPaths(request.paths);
+        int delay = settleMs;
+        if (request.command == HandOverRequest::PrintReport && (!request.paths.isEmpty() || settleMs > 0))
+            delay = 4000; // the moment 4 s into the recording
+        QTimer::singleShot(delay, &m_window, [this, request, answer] {
+            CommandOutcome outcome{true, {}};
+            if (request.command == HandOverRequest::PrintReport)
+                outcome = m_window.printReportTo(request.output);
+            else if (request.command == HandOverRequest::ExportList)
+                outcome = m_window.exportListTo(request.output);
+            else
+                m_window.bringToFront();
+            m_busy = false;
+            answer({outcome.ok, outcome.message});
+        });
+    }
+
+private:
+    CDrivoraViewerDlg &m_window;
+    bool m_busy = false;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -175,10 +355,11 @@ int main(int argc, char *argv[])
         if (std::strcmp(argv[i], "--export") == 0)
             return RunExport(argc, argv);
 
-    // One copy at a time: a second start ends at once, silently.
+    // One copy at a time: a second start hands its work over to the first.
     InstanceGuard guard;
     if (!guard.take())
-        return 0;
+        if (const std::optional<int> status = HandOverToRunningViewer(argc, argv, guard))
+            return *status;
     // The web map's engine: shared graphics contexts, and no sandbox for root
     // (the engine refuses to start one).
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -189,42 +370,8 @@ int main(int argc, char *argv[])
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK KR"), 9));
 
     QCommandLineParser parser;
-    QCommandLineOption openOption(QStringLiteral("open"), QStringLiteral("Folder to open at start."),
-                                  QStringLiteral("folder"));
-    QCommandLineOption shotOption(QStringLiteral("screenshot"),
-                                  QStringLiteral("Save a picture of the window to the file and quit."),
-                                  QStringLiteral("file"));
-    QCommandLineOption sizeOption(QStringLiteral("size"), QStringLiteral("Window size at start."),
-                                  QStringLiteral("WxH"));
-    QCommandLineOption maximizedOption(QStringLiteral("maximized"), QStringLiteral("Start maximised."));
-    QCommandLineOption viewOption(QStringLiteral("view"), QStringLiteral("Channels shown: front, rear or all."),
-                                  QStringLiteral("channels"));
-    QCommandLineOption firstPictureOption(QStringLiteral("exit-at-first-picture"),
-                                          QStringLiteral("Quit as soon as the first picture is shown."));
-    QCommandLineOption atOption(QStringLiteral("at"), QStringLiteral("Window place at start."), QStringLiteral("X,Y"));
-    QCommandLineOption mapWindowOption(QStringLiteral("map-window"),
-                                       QStringLiteral("Float the map in its own window once it is up."));
-    QCommandLineOption zoomOption(QStringLiteral("zoom-at"),
-                                  QStringLiteral("Show the magnifier with the pointer at X,Y."), QStringLiteral("X,Y"));
-    QCommandLineOption screenShotOption(QStringLiteral("screenshot-screen"),
-                                        QStringLiteral("Save a picture of the whole screen to the file and quit."),
-                                        QStringLiteral("file"));
-    QCommandLineOption settingsOption(QStringLiteral("settings"),
-                                      QStringLiteral("Open the settings dialog once the window is up."));
-    QCommandLineOption printOption(QStringLiteral("print-to"),
-                                   QStringLiteral("Print the report of the moment 4 s in to a PDF file, and quit."),
-                                   QStringLiteral("file"));
-    QCommandLineOption tripOption(QStringLiteral("trip-view"), QStringLiteral("Show the whole trip of the recording playing."));
-    QCommandLineOption exportListOption(QStringLiteral("export-list"),
-                                        QStringLiteral("Export the whole list into the file (.gpx or .csv) from the "
-                                                       "list's menu, and quit."),
-                                        QStringLiteral("file"));
-    parser.addOptions({openOption, shotOption, sizeOption, maximizedOption, viewOption, firstPictureOption, atOption,
-                       mapWindowOption, zoomOption, screenShotOption, settingsOption, printOption, tripOption,
-                       exportListOption});
-    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Folders and files to open."),
-                                 QStringLiteral("[PATH...]"));
-    parser.addHelpOption();
+    const WindowOptions o;
+    o.addTo(parser);
     parser.process(app);
 
     // Qt's own dialogs and buttons speak Korean like the rest of the window
@@ -241,8 +388,8 @@ int main(int argc, char *argv[])
     SystemConnectivity connectivity;
     WebMapArea map(window.mapHost(), connectivity);
     window.setMapArea(&map);
-    if (parser.isSet(sizeOption)) {
-        const QStringList wh = parser.value(sizeOption).split(QLatin1Char('x'));
+    if (parser.isSet(o.size)) {
+        const QStringList wh = parser.value(o.size).split(QLatin1Char('x'));
         if (wh.size() == 2)
             window.resize(wh[0].toInt(), wh[1].toInt());
     }
@@ -250,9 +397,9 @@ int main(int argc, char *argv[])
         const QStringList xy = text.split(QLatin1Char(','));
         return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint();
     };
-    if (parser.isSet(atOption))
-        window.move(point(parser.value(atOption)));
-    if (parser.isSet(maximizedOption)) {
+    if (parser.isSet(o.at))
+        window.move(point(parser.value(o.at)));
+    if (parser.isSet(o.maximized)) {
         // Also where no window manager maximises for us (a bare X server).
         if (QScreen *screen = QGuiApplication::primaryScreen())
             window.setGeometry(screen->availableGeometry());
@@ -260,13 +407,12 @@ int main(int argc, char *argv[])
     }
     else
         window.show();
-    QStringList paths = parser.positionalArguments();
-    if (parser.isSet(openOption))
-        paths.prepend(parser.value(openOption));
+    std::deque<HandOverRequest> requests = Requests(parser, o, argc, argv);
+    const QStringList paths = std::exchange(requests.front().paths, {});
     if (!paths.isEmpty())
         window.openPaths(paths);
-    if (parser.isSet(viewOption)) {
-        const QString view = parser.value(viewOption);
+    if (parser.isSet(o.view)) {
+        const QString view = parser.value(o.view);
         window.command(view == QLatin1String("rear") ? ids::ViewRearButton
                        : view == QLatin1String("all") ? ids::ViewAllButton
                                                       : ids::ViewFrontButton);
@@ -274,18 +420,18 @@ int main(int argc, char *argv[])
 
     // The web engine takes a good part of a second to start: the map comes
     // once the window has shown itself and its first picture.
-    const bool floatMap = parser.isSet(mapWindowOption);
+    const bool floatMap = parser.isSet(o.mapWindow);
     QTimer::singleShot(0, &window, [&map, floatMap] {
         map.start();
         if (floatMap)
             map.undock();
     });
-    if (parser.isSet(zoomOption)) {
-        QCursor::setPos(point(parser.value(zoomOption)));
+    if (parser.isSet(o.zoom)) {
+        QCursor::setPos(point(parser.value(o.zoom)));
         window.command(ids::Zoom);
     }
 
-    if (parser.isSet(firstPictureOption)) {
+    if (parser.isSet(o.firstPicture)) {
         auto *poll = new QTimer(&window);
         QObject::connect(poll, &QTimer::timeout, &window, [&window] {
             QImage picture;
@@ -298,69 +444,74 @@ int main(int argc, char *argv[])
         poll->start(1);
     }
 
-    if (parser.isSet(tripOption))
+    if (parser.isSet(o.trip))
         QTimer::singleShot(200, &window, [&window] { window.setTripView(true); });
-    if (parser.isSet(settingsOption))
+    if (parser.isSet(o.settings))
         QTimer::singleShot(300, &window, [&window] { window.command(ids::Setting); });
 
-    // The report to a file, without the printer dialog.
-    class FileChoice final : public IPrinterChoice {
-    public:
-        explicit FileChoice(QString path) : m_path(std::move(path)) {}
-        bool choose(QPrinter &printer, QWidget *) override
-        {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(m_path);
-            return true;
-        }
+    // Second starts hand their paths and commands over through the socket.
+    CommandRunner commands(window);
+    InstanceServer server([&commands](const HandOverRequest &request, InstanceServer::Answer answer) {
+        commands.run(request, std::move(answer));
+    });
+    if (!server.listen(InstanceSocketPath()))
+        std::fprintf(stderr, "DrivoraViewer: %s: %s\n", qPrintable(InstanceSocketPath()), qPrintable(server.errorString()));
 
-    private:
-        QString m_path;
-    };
-    FileChoice printTo(parser.value(printOption));
-    if (parser.isSet(printOption)) {
-        window.setPrinterChoice(&printTo);
-        QTimer::singleShot(4000, &window, [&window, &printTo] {
-            window.command(ids::Print);
-            window.setPrinterChoice(nullptr);
-            window.close();
-        });
-    }
-
-    // The list menu's export of every recording, answered without dialogs.
-    // Its closing message ends the run.
-    const bool exportList = parser.isSet(exportListOption);
-    if (exportList) {
-        const QString file = QFileInfo(parser.value(exportListOption)).absoluteFilePath();
-        const bool gpx = !file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-        window.setExportFileChooser([file](const QString &) { return file; });
-        auto *closer = new QTimer(&window);
-        QObject::connect(closer, &QTimer::timeout, &window, [] { QApplication::closeAllWindows(); });
-        QTimer::singleShot(1500, &window, [&window, gpx, closer] {
-            closer->start(1000); // also the message that ends the export
-            window.command(gpx ? ids::MenuExportGpxAll : ids::MenuExportCsvAll);
-        });
-        if (parser.isSet(screenShotOption)) {
-            const QString shotFile = parser.value(screenShotOption);
-            QObject::connect(&window, &CDrivoraViewerDlg::exportProgressed, &window,
-                             [shotFile, taken = false](int done, int total) mutable {
-                if (taken || done * 2 < total)
+    // --print-to and --export-list: done one after the other once the window
+    // is up, without dialogs; the run ends with status 0 only when each file
+    // was written.
+    int status = -1;
+    const bool exportList = parser.isSet(o.exportList);
+    if (requests.front().command != HandOverRequest::Open) {
+        auto next = std::make_shared<std::function<void()>>();
+        *next = [&requests, &commands, &status, next] {
+            if (requests.empty()) {
+                status = 0;
+                QApplication::closeAllWindows();
+                return;
+            }
+            const HandOverRequest request = requests.front();
+            requests.pop_front();
+            commands.run(request, [&status, next](const HandOverReply &reply) {
+                if (!reply.message.isEmpty())
+                    std::fprintf(reply.ok ? stdout : stderr, "%s%s\n", reply.ok ? "" : "DrivoraViewer: ",
+                                 qPrintable(reply.message));
+                if (!reply.ok) {
+                    status = 1;
+                    QApplication::closeAllWindows();
                     return;
-                taken = true;
-                for (QWidget *w : QApplication::topLevelWidgets())
-                    if (qobject_cast<QProgressDialog *>(w))
-                        w->show(); // without waiting for its delay
-                QApplication::processEvents();
-                QScreen *screen = QGuiApplication::primaryScreen();
-                if (!screen || !screen->grabWindow(0).save(shotFile))
-                    std::fprintf(stderr, "DrivoraViewer: cannot save %s\n", qPrintable(shotFile));
-            });
-        }
+                }
+                QTimer::singleShot(0, *next);
+            }, request.command == HandOverRequest::ExportList ? 1500 : 4000);
+        };
+        QTimer::singleShot(0, &window, *next);
+    }
+    // With --screenshot-screen, the picture shows the progress halfway: the
+    // export's, or the report's reading of its recording.
+    const bool printTo = parser.isSet(o.print);
+    if ((exportList || printTo) && parser.isSet(o.screenShot)) {
+        const QString shotFile = parser.value(o.screenShot);
+        auto halfway = [shotFile, taken = false](qint64 done, qint64 total) mutable {
+            if (taken || done * 2 < total)
+                return;
+            taken = true;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (qobject_cast<QProgressDialog *>(w))
+                    w->show(); // without waiting for its delay
+            QApplication::processEvents();
+            QScreen *screen = QGuiApplication::primaryScreen();
+            if (!screen || !screen->grabWindow(0).save(shotFile))
+                std::fprintf(stderr, "DrivoraViewer: cannot save %s\n", qPrintable(shotFile));
+        };
+        if (exportList)
+            QObject::connect(&window, &CDrivoraViewerDlg::exportProgressed, &window, halfway);
+        else
+            QObject::connect(&window, &CDrivoraViewerDlg::reportDigestProgressed, &window, halfway);
     }
 
-    if (!exportList && (parser.isSet(shotOption) || parser.isSet(screenShotOption))) {
-        const bool wholeScreen = parser.isSet(screenShotOption);
-        const QString file = parser.value(wholeScreen ? screenShotOption : shotOption);
+    if (!exportList && !printTo && (parser.isSet(o.shot) || parser.isSet(o.screenShot))) {
+        const bool wholeScreen = parser.isSet(o.screenShot);
+        const QString file = parser.value(wholeScreen ? o.screenShot : o.shot);
         // Long enough for the first pictures, the map and a few ticks of the timeline.
         QTimer::singleShot(2500, &window, [&window, file, wholeScreen] {
             QScreen *screen = QGuiApplication::primaryScreen();
@@ -371,5 +522,6 @@ int main(int argc, char *argv[])
             window.close();
         });
     }
-    return app.exec();
+    const int ran = app.exec();
+    return status >= 0 ? status : ran;
 }

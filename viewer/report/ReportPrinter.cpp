@@ -1,23 +1,18 @@
 #include "ReportPrinter.h"
 
+#include "catalogue/NativePath.h"
 #include "controls/ControlGeometry.h"
 #include "settings/ViewerOptions.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrintDialog>
-#include <QPrinterInfo>
 #include <QWidget>
 
 namespace drivora {
 
 bool PrinterDialogChoice::choose(QPrinter &printer, QWidget *owner)
 {
-    if (QPrinterInfo::availablePrinters().isEmpty() && !m_folder.isEmpty())
-        printer.setOutputFileName(m_folder + QStringLiteral("/KVR-2650 Report ") +
-                                  QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")) +
-                                  QStringLiteral(".pdf"));
     QPrintDialog dialog(&printer, owner);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     return dialog.exec() == QDialog::Accepted;
@@ -56,7 +51,6 @@ bool ReportPrinter::StartDocument()
         }
         return false;
     }
-    m_evidence = m_printer.outputFormat() == QPrinter::PdfFormat ? EvidenceLine(sourceFile, printedAt) : QString();
     const QRect area = m_printer.pageLayout().paintRectPixels(m_printer.resolution());
     m_width = area.width();
     m_height = area.height();
@@ -159,24 +153,18 @@ void ReportPrinter::footer(int page)
     const int W = m_width, H = m_height;
     PrintText(20, Percent(W, 5), Percent(H, 95), QString::fromLatin1(kReportHeader));
     PrintText(20, Percent(W, 80), Percent(H, 95), QString::asprintf("Page %d of 2", page));
-    if (!m_evidence.isEmpty())
-        PrintText(9, Percent(W, 5), Percent(H, 95) + 20 * kReportFontUnits * 13 / 10, m_evidence);
+    if (!evidence.isEmpty() && m_printer.outputFormat() == QPrinter::PdfFormat)
+        PrintText(9, Percent(W, 5), Percent(H, 95) + 20 * kReportFontUnits * 13 / 10, evidence);
 }
 
-QString ReportPrinter::EvidenceLine(const QString &sourceFile, const QDateTime &printedAt)
+QString ReportPrinter::EvidenceLine(const QString &sourceFile, const FileDigest &digest, const QDateTime &printedAt)
 {
-    if (sourceFile.isEmpty())
-        return {};
-    QFile file(sourceFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    if (!sha.addData(&file) || file.error() != QFileDevice::NoError)
+    if (!digest.ok)
         return {};
     return QStringLiteral("%1 · %2 bytes · SHA-256 %3 · %4 UTC · DrivoraViewer %5")
-        .arg(QFileInfo(sourceFile).fileName())
-        .arg(file.size())
-        .arg(QString::fromLatin1(sha.result().toHex()))
+        .arg(DisplayPath(sourceFile.section(QLatin1Char('/'), -1)))
+        .arg(digest.size)
+        .arg(digest.hex())
         .arg(printedAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
         .arg(QStringLiteral(DRIVORA_VERSION));
 }

@@ -3,6 +3,8 @@
 // in fractions of the printable area.
 #pragma once
 
+#include "report/ReportFiles.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QPainter>
@@ -24,15 +26,11 @@ public:
 };
 
 // The system's printer dialog, with printing to a PDF file offered (on many
-// desktops the only printer), preset to a file in `folder` where no printer
-// is installed.
+// desktops the only printer); a file already set on the printer is its
+// preset.
 class PrinterDialogChoice final : public IPrinterChoice {
 public:
-    explicit PrinterDialogChoice(QString folder = {}) : m_folder(std::move(folder)) {}
     bool choose(QPrinter &printer, QWidget *owner) override;
-
-private:
-    QString m_folder;
 };
 
 inline constexpr const char *kReportTitle = "KVR-2650 Viewer Report";
@@ -81,13 +79,15 @@ public:
     double speedKmh = -1;
     bool speedInMiles = false;
     QDateTime printedAt = QDateTime::currentDateTime();
-    // The recording shown. Printed to a PDF file, a line under the footer
-    // ties the report to it: name, size, SHA-256, the time in UTC and the
-    // viewer's version.
-    QString sourceFile;
+    // Printed to a PDF file, a line under the footer ties the report to the
+    // recording shown (empty: none).
+    QString evidence;
 
-    // That line, or empty when there is no source file or it cannot be read.
-    static QString EvidenceLine(const QString &sourceFile, const QDateTime &printedAt);
+    // True when the printer chosen writes a file (a PDF).
+    bool toFile() const { return m_printer.outputFormat() == QPrinter::PdfFormat || !m_printer.outputFileName().isEmpty(); }
+    // That line: the recording's name, size and SHA-256, the time in UTC and
+    // the viewer's version.
+    static QString EvidenceLine(const QString &sourceFile, const FileDigest &digest, const QDateTime &printedAt);
 
 private:
     void header(int page);
@@ -99,7 +99,6 @@ private:
     int m_lastError = NoError;
     bool m_firstPage = true;
     QString m_finalFile; // the file chosen, while its partial copy is written
-    QString m_evidence;  // the line under the footer of a PDF
 };
 
 } // namespace drivora
