@@ -732,7 +732,8 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
     // The first copy runs in the background; its process id is kept.
     const std::string pidFile = runtime.filePath(QStringLiteral("first.pid")).toStdString();
     ASSERT_EQ(testsupport::Shell(env + program + " >/dev/null 2>&1 & echo $! > " + testsupport::Quote(pidFile)).exitCode, 0);
-    const std::string pid = testsupport::ReadText(pidFile);
+    std::string pid = testsupport::ReadText(pidFile);
+    pid.erase(pid.find_last_not_of(" \n") + 1);
     ASSERT_FALSE(pid.empty());
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock"))); }));
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.socket"))); }, 30000));
@@ -747,6 +748,8 @@ TEST_F(MainWindow, TheProgramRunsOnceAndOpensACardFromItsCommandLine)
 
     // The first copy is killed; its lock stays behind and is taken over.
     testsupport::Shell("kill -9 " + pid);
+    // Gone for good (a kill is delivered on its own time), its lock left behind.
+    ASSERT_TRUE(WaitFor([&] { return testsupport::Shell("kill -0 " + pid + " 2>/dev/null").exitCode != 0; }));
     ASSERT_TRUE(QFileInfo::exists(runtime.filePath(QStringLiteral("MA_DV_VIEWER.lock"))));
     const std::string shot = runtime.filePath(QStringLiteral("shot.png")).toStdString();
     const testsupport::Result third = testsupport::Shell(env + "timeout 60 " + program + " " +
@@ -822,8 +825,9 @@ TEST_F(MainWindow, ASecondStartHandsItsWorkToTheRunningViewer)
         const testsupport::Result second = testsupport::Shell(env + "timeout 60 " + program + " " + r.arguments);
         EXPECT_EQ(second.exitCode, r.status) << r.arguments << "\n" << second.output;
         EXPECT_NE(second.output.find(r.says), std::string::npos) << r.arguments << "\n" << second.output;
-        if (!r.writes.isEmpty())
+        if (!r.writes.isEmpty()) {
             EXPECT_GT(QFileInfo(r.writes).size(), 0) << r.arguments;
+        }
     }
     EXPECT_NE(testsupport::Shell("pdftotext " + arg(file("moment.pdf")) + " -").output.find("SHA-256 "), std::string::npos);
     const std::string list = testsupport::ReadText(file("list.csv").toStdString());

@@ -144,8 +144,9 @@ TEST(ReportFilePreset, ThePictureFolderOrWhyNot)
     const QString name = QStringLiteral("/KVR-2650 Report 2024-03-15 08-15-30.pdf");
     testsupport::SmallDisk card;
     const QString locked = QString::fromStdString(card.path());
-    if (card.available())
+    if (card.available()) {
         ASSERT_TRUE(card.setReadOnly(true));
+    }
     struct Case {
         const char *what;
         QString folder;
