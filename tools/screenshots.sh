@@ -83,3 +83,19 @@ HOME="$home" DRIVORA_NETWORK=offline xvfb-run -a -s "-screen 0 1400x880x24" bash
   kill $viewer' _ "$viewer" "$card" "$out/report-saved.png"
 rm -rf "$home"
 echo "$out/report-saved.png"
+# The settings dialog where no volume can be the camera's card (the card's
+# part waits; the viewer's own options can be saved).
+screen settings-dialog-no-card 1400x880 "$card" --at 20,40 --settings
+# A folder without recordings.
+empty="$(mktemp -d)"
+window list-no-recordings online "$empty"
+rm -rf "$empty"
+# The video area on the whole screen (F11), both channels.
+DRIVORA_NETWORK=offline xvfb-run -a -s "-screen 0 1600x900x24" bash -c '
+  "$1" "$2" --view all --at 0,0 >/dev/null 2>&1 & viewer=$!
+  sleep 6
+  xdotool key space key F11
+  sleep 3
+  ffmpeg -loglevel error -y -f x11grab -video_size 1600x900 -i "$DISPLAY" -frames:v 1 "$3"
+  kill $viewer' _ "$viewer" "$card" "$out/video-full-screen.png"
+echo "$out/video-full-screen.png"

@@ -340,11 +340,17 @@ void CDrivoraViewerDlg::setVideoFullScreen(bool on)
     m_videoFullScreen = on;
     if (on) {
         m_wasMaximised = isMaximized();
+        m_normalGeometry = geometry();
         showFullScreen();
+        // Where no window manager takes the request, the window covers its
+        // screen itself.
+        if (QScreen *s = screen())
+            setGeometry(s->geometry());
     } else if (m_wasMaximised) {
         showMaximized();
     } else {
         showNormal();
+        setGeometry(m_normalGeometry);
     }
     placeChildren();
     setFocus();

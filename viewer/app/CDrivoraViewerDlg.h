@@ -190,6 +190,7 @@ private:
     int64_t m_durationMs = 0;               // of the open recording
     int m_dragTarget = -1;                  // where a drag of the timeline goes next
     bool m_videoFullScreen = false, m_wasMaximised = false;
+    QRect m_normalGeometry; // before full screen
     QWidget *m_fullScreenGround = nullptr;
     void findTrip(const QString &path);
     bool tripTimeline() const; // the timeline covers the trip

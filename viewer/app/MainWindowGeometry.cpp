@@ -1,5 +1,7 @@
 #include "MainWindowGeometry.h"
 
+#include <algorithm>
+
 namespace drivora {
 
 Box FitSixteenByNine(const Box &b)
@@ -76,7 +78,8 @@ MainLayout ComputeMainLayout(QSize client, int viewMode)
     // Graph area: time and G-sensor lines, the graph, and the timeline over
     // the graph's plot width.
     const Box &g = l.graphArea;
-    l.timePanel = Box::at(g.left + 3, g.top + 3, 400, 20);
+    // The time line reaches to the channel buttons: the camera's clock goes at its end.
+    l.timePanel = Box::at(g.left + 3, g.top + 3, std::max(400, l.frontButton.x() - 8 - (g.left + 3)), 20);
     l.gsensorPanel = Box::at(g.left + 3, g.bottom - 33, 400, 20);
     const int gw = g.width(), gh = g.height() - 92;
     l.graph = Box::at(g.left, g.top + 50, gw, gh);

@@ -330,8 +330,9 @@ QImage CDvTextCtrl::render() const
         textAt(p, 10, 2, strings.text(110) + TimeText(positionMs, durationMs));
         textAt(p, 230, 2, strings.text(111) + RateText(rate));
         if (clock.isValid()) {
+            const QString text = clock.toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss"));
             p.setPen(QColor(95, 199, 199));
-            textAt(p, 370, 2, clock.toString(QStringLiteral("yyyy-MM-dd  HH:mm:ss")));
+            textAt(p, std::max(330, width() - 6 - p.fontMetrics().horizontalAdvance(text)), 2, text);
         }
         break;
     case 2: {
