@@ -86,6 +86,8 @@ echo "$out/report-saved.png"
 # The settings dialog where no volume can be the camera's card (the card's
 # part waits; the viewer's own options can be saved).
 screen settings-dialog-no-card 1400x880 "$card" --at 20,40 --settings
+# The camera's clock at the picture, at the end of the time line.
+window main-window-clock online "$card" --view all
 # A folder without recordings.
 empty="$(mktemp -d)"
 window list-no-recordings online "$empty"
