@@ -295,7 +295,10 @@ std::optional<int> HandOverToRunningViewer(int argc, char *argv[], InstanceGuard
             return 1;
         }
     for (const HandOverRequest &request : Requests(parser, options, argc, argv)) {
-        const HandOverResult r = HandOver(socket, request, 5000);
+        // Opening is answered at once; a print or an export when done (the
+        // running window shows its progress).
+        const HandOverResult r =
+            HandOver(socket, request, 5000, request.command == HandOverRequest::Open ? 30000 : -1);
         if (!r.connected) {
             std::fprintf(stderr, "DrivoraViewer: %s\n", qPrintable(QString::fromUtf8(ids::kInstanceNoAnswer)));
             return 1;
