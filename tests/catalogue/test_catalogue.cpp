@@ -8,6 +8,8 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -331,12 +333,27 @@ TEST(ListRows, Colours)
     } cases[] = {
         {0, -1, false, {QColor(180, 180, 180), QColor(70, 70, 70)}},
         {1, -1, false, {QColor(180, 180, 180), QColor(50, 50, 50)}},
-        {1, -1, true, {QColor(20, 20, 20), QColor(128, 128, 0)}},
-        {2, 2, true, {QColor(200, 200, 200), QColor(0, 128, 128)}}, // the playing row wins
-        {2, 2, false, {QColor(200, 200, 200), QColor(0, 128, 128)}},
+        {1, -1, true, {QColor(0, 0, 0), QColor(140, 140, 0)}},
+        {2, 2, true, {QColor(255, 255, 255), QColor(0, 100, 100)}}, // the playing row wins
+        {2, 2, false, {QColor(255, 255, 255), QColor(0, 100, 100)}},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(ListRowColours(c.row, c.current, c.selected), c.expected) << c.row;
+    // The contrast of text on its ground, as the web's accessibility
+    // guidelines measure it (relative luminance of sRGB).
+    auto luminance = [](const QColor &c) {
+        auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    auto contrast = [&](const RowColours &r) {
+        const double a = luminance(r.text) + 0.05, b = luminance(r.background) + 0.05;
+        return std::max(a, b) / std::min(a, b);
+    };
+    for (const Case &c : cases) {
+        const RowColours got = ListRowColours(c.row, c.current, c.selected);
+        EXPECT_EQ(got, c.expected) << c.row;
+        EXPECT_GE(contrast(got), 4.5) << c.row << " " << c.current << " " << c.selected;
+    }
+    EXPECT_NE(ListRowColours(1, 2, true).background, ListRowColours(2, 2, false).background)
+        << "selected and playing told apart";
 }
 
 TEST(AppPaths, ProgramFolderFileSearchAndCaptureFolder)

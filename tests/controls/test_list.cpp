@@ -55,8 +55,8 @@ TEST(RecordingList, RowColoursAndDrops)
     list.QTableView::selectRow(2);
     list.show();
     const QImage shot = list.grab().toImage();
-    EXPECT_EQ(centreOfRow(list, shot, 1), QColor(0, 128, 128)) << "current";
-    EXPECT_EQ(centreOfRow(list, shot, 2), QColor(128, 128, 0)) << "selected";
+    EXPECT_EQ(centreOfRow(list, shot, 1), QColor(0, 100, 100)) << "current";
+    EXPECT_EQ(centreOfRow(list, shot, 2), QColor(140, 140, 0)) << "selected";
     EXPECT_EQ(centreOfRow(list, shot, 0), QColor(70, 70, 70)) << "even";
     EXPECT_EQ(centreOfRow(list, shot, 3), QColor(50, 50, 50)) << "odd";
 

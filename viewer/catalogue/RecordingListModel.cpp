@@ -1,13 +1,17 @@
 #include "RecordingListModel.h"
 
+#include <QFont>
+
 namespace drivora {
 
 RowColours ListRowColours(int row, int currentRow, bool selected)
 {
+    // The playing row in white on teal, the selected one in black on olive:
+    // told apart at a glance, each readable at 4.5:1 or better.
     if (row == currentRow)
-        return {QColor(200, 200, 200), QColor(0, 128, 128)};
+        return {QColor(255, 255, 255), QColor(0, 100, 100)};
     if (selected)
-        return {QColor(20, 20, 20), QColor(128, 128, 0)};
+        return {QColor(0, 0, 0), QColor(140, 140, 0)};
     return {QColor(180, 180, 180), row % 2 == 0 ? QColor(70, 70, 70) : QColor(50, 50, 50)};
 }
 
@@ -36,6 +40,13 @@ QVariant RecordingListModel::data(const QModelIndex &index, int role) const
         return ListRowColours(index.row(), m_currentRow, false).text;
     case Qt::BackgroundRole:
         return ListRowColours(index.row(), m_currentRow, false).background;
+    case Qt::FontRole:
+        if (index.row() == m_currentRow) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
     default:
         return {};
     }
