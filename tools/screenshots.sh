@@ -101,3 +101,14 @@ DRIVORA_NETWORK=offline xvfb-run -a -s "-screen 0 1600x900x24" bash -c '
   ffmpeg -loglevel error -y -f x11grab -video_size 1600x900 -i "$DISPLAY" -frames:v 1 "$3"
   kill $viewer' _ "$viewer" "$card" "$out/video-full-screen.png"
 echo "$out/video-full-screen.png"
+# A recording whose pictures are in a coding the viewer does not decode (its
+# headers say H.265): the sound, gauge, graph and map play, the screen says why.
+hevc="$(mktemp -d)"
+mkdir -p "$hevc/DRIVE"
+python3 - "$card/DRIVE/REC_20240315_081500_0.AVI" "$hevc/DRIVE/REC_20240315_081500_0.AVI" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read().replace(b'H264', b'HEVC')
+open(sys.argv[2], 'wb').write(data)
+PY
+window no-decodable-pictures online "$hevc" --view all
+rm -rf "$hevc"

@@ -6,6 +6,7 @@
 #include "catalogue/AppPaths.h"
 #include "catalogue/NativePath.h"
 #include "controls/CDvListCtrl.h"
+#include "controls/CDvScreenCtrl.h"
 #include "controls/SkinnedControls.h"
 #include "settings/ViewerOptions.h"
 #include "support/Files.h"
@@ -143,7 +144,9 @@ TEST_F(MainWindow, ADamagedRecordingIsNamedAndTheNextPlays)
     QFile::copy(card() + QStringLiteral("/DRIVE/REC_20240315_081500_0.AVI"),
                 damaged.filePath(QStringLiteral("DRIVE/REC_20240315_081500_0.AVI")));
     window->openPaths({damaged.path()});
-    EXPECT_EQ(messages.told, QStringList{QStringLiteral("KVR-2650 Viewer: 동영상을 플레이 할 수 없습니다.(002)")});
+    EXPECT_EQ(messages.told,
+              QStringList{QStringLiteral("KVR-2650 Viewer: 동영상을 플레이 할 수 없습니다.(002)\n녹화 파일이 아닙니다.")})
+        << "with why, on a second line: " << messages.told.join(" | ").toStdString();
     EXPECT_EQ(window->list()->currentRow(), 1);
     EXPECT_EQ(window->player().engine()->state(), EngineRunning);
 }
@@ -290,6 +293,25 @@ TEST_F(MainWindow, KeysWorkAfterAnyClickAndTheVideoTakesTheWholeScreen)
     EXPECT_TRUE(window->videoFullScreen());
     QTest::mouseDClick(front, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_FALSE(window->videoFullScreen());
+}
+
+TEST_F(MainWindow, PicturesThatCannotBeDecodedLeaveSoundAndTelemetryWithANotice)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("DRIVE"));
+    std::string bytes = testsupport::ReadText((card() + QStringLiteral("/DRIVE/REC_20240315_081500_0.AVI")).toStdString());
+    ASSERT_GT(testsupport::ReplaceFourCc(bytes, "H264", "HEVC"), 0u);
+    ASSERT_TRUE(testsupport::WriteText(dir.filePath(QStringLiteral("DRIVE/REC_20240315_081500_0.AVI")).toStdString(), bytes));
+    window->openPaths({dir.path()});
+    EXPECT_TRUE(messages.told.isEmpty()) << messages.told.join(" | ").toStdString();
+    ASSERT_NE(window->player().engine(), nullptr);
+    EXPECT_TRUE(window->player().engine()->noPictures());
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning);
+    EXPECT_FALSE(GpsTrack().isEmpty()) << "the telemetry is read";
+    bool told = false;
+    for (CDvScreenCtrl *s : window->findChildren<CDvScreenCtrl *>())
+        told = told || (s->isVisible() && s->notice() == QString::fromUtf8(ids::kNoPicturesNotice));
+    EXPECT_TRUE(told) << "the screen says that its pictures cannot be shown";
 }
 
 TEST_F(MainWindow, FilesDroppedAnywhereOnTheWindowOpen)

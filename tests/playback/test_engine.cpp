@@ -453,6 +453,31 @@ TEST_F(Engine, AFrameStepShowsExactlyThePictureNextToIt)
     EXPECT_GE(double(last) / 1e4, double(e.duration()) / 1e4 - 1000.0 / 15 - 1) << "within the last picture";
 }
 
+// A camera that recorded its pictures in a coding the viewer does not decode
+// (its stream headers say H.265): the sound and the telemetry still play.
+TEST_F(Engine, PicturesThatCannotBeDecodedLeaveTheSoundToPlay)
+{
+    auto recoded = [&](const char *from, const char *to) {
+        std::string bytes = testsupport::ReadText(path(from).toStdString());
+        EXPECT_GT(testsupport::ReplaceFourCc(bytes, "H264", "HEVC") + testsupport::ReplaceFourCc(bytes, "h264", "hevc"), 0u);
+        EXPECT_TRUE(testsupport::WriteText(path(to).toStdString(), bytes));
+        return path(to);
+    };
+    ASSERT_TRUE(player.open(recoded("one-aac.avi", "one-aac-hevc.avi")));
+    PlaybackEngine &e = engine();
+    EXPECT_TRUE(e.noPictures());
+    EXPECT_TRUE(e.hasAudio());
+    ASSERT_EQ(e.run(), 0);
+    EXPECT_TRUE(WaitFor([&] { return e.position() > 5000000; })) << "the sound plays on";
+    QImage none;
+    EXPECT_FALSE(e.GrabFrame(0, none));
+
+    ASSERT_TRUE(player.open(path("one-aac.avi")));
+    EXPECT_FALSE(engine().noPictures());
+    // Neither pictures nor sound: nothing to play.
+    EXPECT_FALSE(player.open(recoded("two-silent.avi", "two-silent-hevc.avi")));
+}
+
 TEST_F(Engine, DecoderSettingsAreWritten)
 {
     WriteDecoderSettings();

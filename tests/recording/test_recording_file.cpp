@@ -6,9 +6,12 @@
 #include "support/Recordings.h"
 #include "catalogue/Telemetry.h"
 #include "catalogue/RecordingFile.h"
+#include "support/Files.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <sys/wait.h>
 
@@ -271,6 +274,31 @@ void PutLe32(std::vector<uint8_t> &b, size_t at, uint32_t v)
 // The index says where the records are, but only chunks that are there count:
 // an index that repeats an entry millions of times, or points a telemetry
 // entry at a video chunk, gives the records of the file and no more.
+TEST_F(Recordings, WhyAFileCannotBePlayed)
+{
+    const std::string whole = testsupport::ReadText(path("two.avi"));
+    QTemporaryDir dir;
+    auto at = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+    testsupport::WriteText(at("text.AVI").toStdString(), "not a recording at all, only some text\n");
+    testsupport::WriteText(at("header-cut.AVI").toStdString(), whole.substr(0, 200));
+    std::string hevc = whole;
+    testsupport::ReplaceFourCc(hevc, "H264", "HEVC");
+    testsupport::WriteText(at("hevc.AVI").toStdString(), hevc);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(at("fifo.AVI")).constData(), 0644), 0);
+    struct Case {
+        QString path;
+        PlayProblem problem;
+    } cases[] = {
+        {at("gone.AVI"), PlayProblem::FileGone},
+        {at("text.AVI"), PlayProblem::NotARecording},
+        {at("fifo.AVI"), PlayProblem::NotARecording}, // and not waited on
+        {at("header-cut.AVI"), PlayProblem::Damaged},
+        {at("hevc.AVI"), PlayProblem::NothingDecodable},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(int(WhyNotPlayable(c.path)), int(c.problem)) << c.path.toStdString();
+}
+
 TEST_F(Recordings, TheIndexCannotInventRecords)
 {
     const std::vector<uint8_t> good = ReadBytes(path("two.avi"));

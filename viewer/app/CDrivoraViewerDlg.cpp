@@ -7,6 +7,7 @@
 #include "catalogue/FolderPicker.h"
 #include "catalogue/NativePath.h"
 #include "catalogue/RecordingCatalogue.h"
+#include "catalogue/RecordingFile.h"
 #include "catalogue/Telemetry.h"
 #include "export/TelemetryExport.h"
 #include "report/ReportFiles.h"
@@ -78,6 +79,20 @@ public:
             QObject::connect(events, &BusWatcher::errorOccurred, events, [this](const QString &) { m_broke(); },
                              Qt::QueuedConnection);
         return true;
+    }
+    QString whyNotPlayed(const QString &path) const override
+    {
+        switch (WhyNotPlayable(path)) {
+        case PlayProblem::FileGone:
+            return QString::fromUtf8(kWhyFileGone);
+        case PlayProblem::NotARecording:
+            return QString::fromUtf8(kWhyNotARecording);
+        case PlayProblem::Damaged:
+            return QString::fromUtf8(kWhyDamaged);
+        case PlayProblem::NothingDecodable:
+            break;
+        }
+        return QString::fromUtf8(kWhyNothingDecodable);
     }
     int32_t run() override { return engine() ? engine()->run() : kNotInitialised; }
     int32_t pause() override { return engine() ? engine()->pause() : kNotInitialised; }
@@ -1342,6 +1357,9 @@ void CDrivoraViewerDlg::message(const QString &caption, const QString &text)
 
 void CDrivoraViewerDlg::recordingStarted(const QString &path, int64_t durationMs)
 {
+    const bool noPictures = m_player.engine() && m_player.engine()->noPictures();
+    for (CDvScreenCtrl *screen : {m_front, m_rear})
+        screen->setNotice(noPictures ? QString::fromUtf8(ids::kNoPicturesNotice) : QString());
     m_graph->setPlotSpanMs(uint32_t(std::max<int64_t>(durationMs, 0)));
     DrainTelemetry(m_player.engine() ? m_player.engine()->streamParser() : nullptr);
     // Impacts, at the threshold of the card's sensitivity; the strongest stands out.

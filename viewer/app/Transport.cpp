@@ -60,7 +60,8 @@ bool TransportController::StartRecordingFile(const QString &path)
     else if (m_transport.run() < 0)
         failure = QString::fromUtf8(kCannotRunText);
     if (!failure.isEmpty()) {
-        m_view.message(QString::fromUtf8(kViewerCaption), failure);
+        const QString why = m_transport.whyNotPlayed(path);
+        m_view.message(QString::fromUtf8(kViewerCaption), why.isEmpty() ? failure : failure + QLatin1Char('\n') + why);
         // The next row is tried: by the step in progress, or by a new one.
         // (A loop, not a call within a call: a card of a thousand damaged
         // files must not run the stack out.)

@@ -27,6 +27,9 @@ public:
     virtual ~ITransport() = default;
     virtual int state() const = 0;
     virtual bool open(const QString &path) = 0; // a new engine for the file
+    // Why the file could not be opened or run: the second line of the
+    // message (empty: none).
+    virtual QString whyNotPlayed(const QString &path) const { (void)path; return {}; }
     virtual int32_t run() = 0;
     virtual int32_t pause() = 0;
     virtual int32_t stop() = 0;
@@ -80,6 +83,11 @@ public:
 inline constexpr const char *kViewerCaption = "KVR-2650 Viewer";
 inline constexpr const char *kCannotOpenText = "동영상을 플레이 할 수 없습니다.(002)";
 inline constexpr const char *kCannotRunText = "동영상을 플레이 할 수 없습니다.(001)";
+// The second line of the message: why.
+inline constexpr const char *kWhyFileGone = "파일이 없습니다. 카드가 빠졌거나 파일이 지워졌습니다.";
+inline constexpr const char *kWhyNotARecording = "녹화 파일이 아닙니다.";
+inline constexpr const char *kWhyDamaged = "녹화 파일이 손상되었습니다.";
+inline constexpr const char *kWhyNothingDecodable = "재생할 수 있는 영상도 소리도 없습니다.";
 
 // The main window's transport rules: playing a row, the buttons, keys and
 // menu items of playback, the 200 ms tick and the automatic advance.

@@ -172,6 +172,8 @@ inline constexpr const char *kSettingFolderTitle = "selec Folder";
 inline constexpr const char *kSettingCardNotWritten =
     "메모리 카드에 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치와 연결을 확인하거나 다른 드라이브를 선택해 "
     "주십시오.\n(%1)";
+inline constexpr const char *kNoPicturesNotice =
+    "이 녹화의 영상은 표시할 수 없습니다(디코딩할 수 있는 화면이 없습니다).\n소리와 속도, G센서, 지도는 재생됩니다.";
 inline constexpr const char *kListNoRecordings = "녹화 파일이 없습니다.\n%1";
 inline constexpr const char *kCardFull = "메모리 카드에 빈 공간이 없어 설정을 저장하지 못했습니다. 카드의 파일을 정리하거나 포맷한 뒤 다시 저장해 주십시오.\n(%1)";
 inline constexpr const char *kCardReadOnly = "메모리 카드가 쓰기 방지되어 있어 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치를 확인해 주십시오.\n(%1)";

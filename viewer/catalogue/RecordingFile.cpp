@@ -473,4 +473,24 @@ int32_t RecordingFile::GetNextRecord(uint8_t *buffer, uint32_t *size, uint32_t *
     return kNoMoreRecords;
 }
 
+PlayProblem WhyNotPlayable(const QString &path)
+{
+    if (IsSomethingElseThanAFile(path))
+        return PlayProblem::NotARecording;
+    {
+        const int fd = OpenRegularFile(path);
+        if (fd < 0)
+            return PlayProblem::FileGone;
+        char head[12] = {};
+        const ssize_t got = ::read(fd, head, sizeof head);
+        ::close(fd);
+        if (got < ssize_t(sizeof head) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "AVI ", 4) != 0)
+            return PlayProblem::NotARecording;
+    }
+    RecordingFile file;
+    if (!file.open(path) || file.videoStreamCount() == 0)
+        return PlayProblem::Damaged;
+    return PlayProblem::NothingDecodable;
+}
+
 } // namespace drivora

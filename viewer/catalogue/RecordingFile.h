@@ -23,6 +23,12 @@ struct RecordingStream {
     std::string name;
 };
 
+// Why a recording cannot be played, for the second line of the message that
+// says so: the file is gone, it is no recording, its headers are damaged, or
+// it holds neither a picture nor a sound in a coding the viewer plays.
+enum class PlayProblem { FileGone, NotARecording, Damaged, NothingDecodable };
+PlayProblem WhyNotPlayable(const QString &path);
+
 // Reads a recording file (an AVI file, see docs/recording-format.md): its
 // stream headers, the telemetry records of its telemetry stream, and the
 // chunks of its video streams (VideoChunkWalk). Reads never go past a chunk

@@ -37,15 +37,21 @@ void CDvScreenCtrl::paintEvent(QPaintEvent *)
     const VideoFrame frame = slot ? slot->get() : VideoFrame();
     if (frame.isNull() || width() <= 0 || height() <= 0) {
         painter.fillRect(rect(), Qt::black);
+        if (!m_notice.isEmpty()) {
+            painter.setPen(QColor(220, 220, 220));
+            painter.drawText(rect().adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap, m_notice);
+        }
         return;
     }
     // Converted at the window's size: stretched to the whole window.
     painter.drawImage(rect().topLeft(), frame.toImage(size()));
 }
 
-} // namespace drivora
-
-namespace drivora {
+void CDvScreenCtrl::setNotice(const QString &text)
+{
+    m_notice = text;
+    update();
+}
 
 void CDvScreenCtrl::mouseDoubleClickEvent(QMouseEvent *event)
 {

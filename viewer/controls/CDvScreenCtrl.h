@@ -20,6 +20,10 @@ public:
     void repaintVideo() override { update(); }
     QSize clientSize() const override { return size(); }
 
+    // What the screen says while it has no picture (empty: nothing).
+    void setNotice(const QString &text);
+    QString notice() const { return m_notice; }
+
     bool shown() const { return m_shown; }
     void setShown(bool shown) { m_shown = shown; }
 
@@ -34,6 +38,7 @@ private:
     std::atomic<const FrameSlot *> m_frames{nullptr};
     std::atomic<bool> m_updatePending{false};
     bool m_shown = false;
+    QString m_notice;
 };
 
 } // namespace drivora

@@ -228,14 +228,18 @@ int32_t PlaybackEngine::build(const QString &path)
     m_watcher->expectNewAnswer();
     const bool prerolled = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
                            m_watcher->waitForAnswer(kUnansweredGuardMs) == BusWatcher::Answer::Done;
-    bool picture = false;
+    bool picture = false, sound = false;
     {
         std::lock_guard lock(m_branchMutex);
         m_opening = false;
         picture = (m_branches[FrontBranch].output && !m_frames[0].get().isNull()) ||
                   (m_branches[RearBranch].output && !m_frames[1].get().isNull());
+        sound = m_branches[SoundBranch].output && !m_branches[SoundBranch].ended;
     }
-    if (!prerolled || !picture) {
+    // Pictures that cannot be decoded at all still leave the sound and the
+    // telemetry of the recording to play.
+    m_noPictures = !picture;
+    if (!prerolled || (!picture && !sound)) {
         teardown();
         m_state = EngineNoGraph;
         return kLoadFailed; // nothing of the file could be shown after all

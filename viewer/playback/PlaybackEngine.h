@@ -72,6 +72,8 @@ public:
     int32_t seek(int64_t position100ns);
     int32_t setVolumeValue(int32_t hundredthsOfDb); // -10000 silences
     bool hasAudio() const { return m_volume != nullptr; }
+    // The open recording plays its sound, but none of its pictures decodes.
+    bool noPictures() const { return m_graphBuilt && m_noPictures; }
 
     EngineState state() const { return m_state; }
     int videoCount() const { return m_videoCount; }
@@ -147,6 +149,7 @@ private:
     bool m_graphBuilt = false;
     EngineState m_state = EngineNoGraph;
     float m_rate = 1.0f;
+    bool m_noPictures = false;
     int64_t m_durationCache = 0;
     int m_videoCount = 0;
     QString m_path;
