@@ -359,8 +359,11 @@ void CDrivoraViewerDlg::setVideoFullScreen(bool on)
         showFullScreen();
         // Where no window manager takes the request, the window covers its
         // screen itself.
-        if (QScreen *s = screen())
-            setGeometry(s->geometry());
+        QTimer::singleShot(300, this, [this] {
+            QScreen *s = screen();
+            if (m_videoFullScreen && s && geometry() != s->geometry())
+                setGeometry(s->geometry());
+        });
     } else if (m_wasMaximised) {
         showMaximized();
     } else {
