@@ -568,7 +568,8 @@ std::string Le32(uint32_t v)
 } // namespace
 
 // Recordings that are whole enough to play some of: each opens at once with
-// what can be decoded, or fails at once when no picture decodes.
+// what can be decoded, or fails at once when neither a picture nor the sound
+// decodes.
 TEST_F(Engine, OddRecordingsOpenAtOnceWithWhatDecodes)
 {
     QTemporaryDir dir;
@@ -598,7 +599,7 @@ TEST_F(Engine, OddRecordingsOpenAtOnceWithWhatDecodes)
         {"front picture size 65535 x 65535",
          WithStreamField(WithStreamField(bytes, "strf", 0, 4, Le32(65535)), "strf", 0, 8, Le32(65535)), true, {}},
         {"front pictures are noise", WithNoise(bytes, {"00dc"}), true, {"Video 1"}},
-        {"both channels are noise", WithNoise(bytes, {"00dc", "01dc"}), false, {}},
+        {"both channels are noise and no sound", WithNoise(noSound, {"00dc", "01dc"}), false, {}},
     };
     int made = 0;
     for (const Case &c : cases) {
@@ -629,6 +630,15 @@ TEST_F(Engine, OddRecordingsOpenAtOnceWithWhatDecodes)
         EXPECT_LT(timer.elapsed(), 1000) << c.what;
         EXPECT_NEAR(double(e.position()), 6.0e7, 0.2e7) << c.what;
     }
+
+    // No picture decodes, the sound does: it opens and plays the sound.
+    const QString noise = dir.filePath(QStringLiteral("REC_20240315_081599_0.AVI"));
+    ASSERT_TRUE(testsupport::WriteText(noise.toStdString(), WithNoise(bytes, {"00dc", "01dc"})));
+    ASSERT_TRUE(player.open(noise));
+    EXPECT_TRUE(engine().noPictures());
+    EXPECT_EQ(engine().endedBranches(), QStringList({"Video 1", "Video 2"}));
+    ASSERT_EQ(engine().run(), 0);
+    EXPECT_TRUE(WaitFor([&] { return engine().position() > 10000000; })) << "the sound plays on";
 }
 
 // A FIFO or a folder named like a recording is never opened (a FIFO's open
