@@ -314,6 +314,22 @@ TEST_F(MainWindow, PicturesThatCannotBeDecodedLeaveSoundAndTelemetryWithANotice)
     EXPECT_TRUE(told) << "the screen says that its pictures cannot be shown";
 }
 
+TEST_F(MainWindow, AFileThatGoesAwayWhilePlayingIsToldAndThePlaybackStops)
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("DRIVE"));
+    for (const char *name : {"REC_20240315_081500_0.AVI", "REC_20240315_081530_0.AVI"})
+        ASSERT_TRUE(QFile::copy(card() + QStringLiteral("/DRIVE/") + QLatin1String(name),
+                                dir.filePath(QStringLiteral("DRIVE/") + QLatin1String(name))));
+    window->openPaths({dir.path()});
+    ASSERT_EQ(window->player().engine()->state(), EngineRunning);
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("DRIVE/REC_20240315_081500_0.AVI"))));
+    EXPECT_TRUE(WaitFor([&] { return !messages.told.isEmpty(); }, 5000));
+    EXPECT_EQ(messages.told, QStringList({QStringLiteral("KVR-2650 Viewer: ") + QString::fromUtf8(kPlayingFileGone)}));
+    EXPECT_NE(window->player().engine()->state(), EngineRunning);
+    EXPECT_EQ(window->list()->currentRow(), 0) << "not on to the next as if it had ended";
+}
+
 TEST_F(MainWindow, FilesDroppedAnywhereOnTheWindowOpen)
 {
     QMimeData files;

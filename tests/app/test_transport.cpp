@@ -415,6 +415,38 @@ TEST(TransportController, FrameStepsAndTheEnds)
     EXPECT_EQ(r.transport.positionMs(), 0);
 }
 
+TEST(TransportController, AFileThatGoesAwayWhilePlayingStopsThePlaybackAndSaysSo)
+{
+    for (bool broke : {false, true}) {
+        SCOPED_TRACE(broke ? "the playback broke" : "found by the tick");
+        Rig r(3);
+        r.controller.rowActivated(0);
+        r.transport.setPosition(1000);
+        for (int tick = 0; tick < 10; ++tick)
+            r.controller.UpdateTimeline();
+        EXPECT_TRUE(r.view.messages.isEmpty()) << "still there";
+        // The card is pulled out: every file of it is gone.
+        r.list.present.clear();
+        if (broke) {
+            r.controller.recordingBroke();
+        } else {
+            for (int tick = 0; tick < 5; ++tick)
+                r.controller.UpdateTimeline();
+        }
+        EXPECT_EQ(r.view.messages, QStringList({QStringLiteral("KVR-2650 Viewer: ") + QString::fromUtf8(kPlayingFileGone)}));
+        EXPECT_EQ(r.transport.state(), ITransport::Stopped);
+        EXPECT_EQ(r.transport.opened.size(), 1) << "no next row tried on a card that has gone";
+        EXPECT_FALSE(r.view.enabled);
+        r.controller.UpdateTimeline();
+        EXPECT_EQ(r.view.messages.size(), 1) << "said once";
+    }
+    // A break with the file still there goes on to the next row.
+    Rig r(2);
+    r.controller.rowActivated(0);
+    r.controller.recordingBroke();
+    EXPECT_EQ(r.list.current, 1);
+}
+
 TEST(Transport, SettingsAroundThePlaybackAndPrintPauses)
 {
     struct Case {

@@ -181,7 +181,7 @@ CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Wind
     m_player.init(m_front, m_rear);
     m_list->setup();
     m_playerTransport = std::make_unique<PlayerTransport>(m_player, [this] {
-        QTimer::singleShot(0, this, [this] { m_transport->stepNext(); });
+        QTimer::singleShot(0, this, [this] { m_transport->recordingBroke(); });
     });
     m_playlist = std::make_unique<ListPlaylist>(m_list);
     m_transport = std::make_unique<TransportController>(*m_playerTransport, *m_playlist, static_cast<ITransportView &>(*this));

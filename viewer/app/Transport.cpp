@@ -71,6 +71,8 @@ bool TransportController::StartRecordingFile(const QString &path)
             stepNext();
         return false;
     }
+    m_openPath = path;
+    m_ticksSinceCheck = 0;
     QString name = path;
     name.replace(QLatin1Char('/'), QLatin1Char('\\'));
     m_openFileName = name.mid(name.lastIndexOf(QLatin1Char('\\')) + 1);
@@ -116,6 +118,12 @@ void TransportController::UpdateTimeline()
     const int64_t duration = open ? m_transport.durationMs() : 0;
     const int64_t position = open ? m_transport.positionMs() : 0;
     m_view.setTimePanel(duration, position, m_rateShown);
+    // About once a second: is the file (the card) still there?
+    if (open && ++m_ticksSinceCheck >= 5) {
+        m_ticksSinceCheck = 0;
+        if (openFileGone())
+            return;
+    }
     if (s != ITransport::Running)
         return;
     if (position >= duration || position < 0) {
@@ -386,6 +394,22 @@ void TransportController::toEnd()
     m_transport.stepFrame(+1);
     m_view.setTimeline(-1, m_transport.positionMs());
     m_view.syncTelemetry(m_transport.positionMs());
+}
+
+bool TransportController::openFileGone()
+{
+    if (m_openPath.isEmpty() || m_list.fileExists(m_openPath))
+        return false;
+    m_openPath.clear();
+    ResetTransport(false);
+    m_view.message(QString::fromUtf8(kViewerCaption), QString::fromUtf8(kPlayingFileGone));
+    return true;
+}
+
+void TransportController::recordingBroke()
+{
+    if (!openFileGone())
+        stepNext();
 }
 
 void TransportController::rowActivated(int row)

@@ -84,6 +84,8 @@ inline constexpr const char *kViewerCaption = "KVR-2650 Viewer";
 inline constexpr const char *kCannotOpenText = "동영상을 플레이 할 수 없습니다.(002)";
 inline constexpr const char *kCannotRunText = "동영상을 플레이 할 수 없습니다.(001)";
 // The second line of the message: why.
+inline constexpr const char *kPlayingFileGone =
+    "재생 중인 녹화 파일이 없어졌습니다. 카드가 빠졌거나 파일이 지워져 재생을 멈춥니다.";
 inline constexpr const char *kWhyFileGone = "파일이 없습니다. 카드가 빠졌거나 파일이 지워졌습니다.";
 inline constexpr const char *kWhyNotARecording = "녹화 파일이 아닙니다.";
 inline constexpr const char *kWhyDamaged = "녹화 파일이 손상되었습니다.";
@@ -132,6 +134,9 @@ public:
     void toStart();                // Home
     void toEnd();                  // End: the last picture
     void rowActivated(int row);   // list double-click
+    // The open recording broke while playing: the next row plays, unless
+    // its file (or the card) has gone, which stops the playback and says so.
+    void recordingBroke();
     // Setting (1005): a running playback pauses while `dialog` runs (true:
     // saved) and runs again after. After a save the skip interval and the
     // rear mirror of `saved()` take effect, the mirror at once on a playing
@@ -172,6 +177,9 @@ private:
     int m_brightnessPosition = 50;
     float m_rateShown = 1.0f;
     QString m_openFileName;
+    QString m_openPath;
+    int m_ticksSinceCheck = 0;
+    bool openFileGone(); // said and stopped when it has
     bool m_stepping = false;     // a step to another row is in progress
     bool m_failedInStep = false; // the row it started could not be played
 };
