@@ -325,7 +325,7 @@ TEST_F(MainWindow, AFileThatGoesAwayWhilePlayingIsToldAndThePlaybackStops)
     ASSERT_EQ(window->player().engine()->state(), EngineRunning);
     ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("DRIVE/REC_20240315_081500_0.AVI"))));
     EXPECT_TRUE(WaitFor([&] { return !messages.told.isEmpty(); }, 5000));
-    EXPECT_EQ(messages.told, QStringList({QStringLiteral("KVR-2650 Viewer: ") + QString::fromUtf8(kPlayingFileGone)}));
+    EXPECT_EQ(messages.told, QStringList({QStringLiteral("KVR-2650 Viewer: ") + QString::fromUtf8(ids::kPlayingFileGone)}));
     EXPECT_NE(window->player().engine()->state(), EngineRunning);
     EXPECT_EQ(window->list()->currentRow(), 0) << "not on to the next as if it had ended";
 }

@@ -1,5 +1,6 @@
 // The transport rules against a fake player, list and window.
 #include "app/Transport.h"
+#include "app/ViewerIds.h"
 
 #include <QSet>
 #include <QStringList>
@@ -433,7 +434,7 @@ TEST(TransportController, AFileThatGoesAwayWhilePlayingStopsThePlaybackAndSaysSo
             for (int tick = 0; tick < 5; ++tick)
                 r.controller.UpdateTimeline();
         }
-        EXPECT_EQ(r.view.messages, QStringList({QStringLiteral("KVR-2650 Viewer: ") + QString::fromUtf8(kPlayingFileGone)}));
+        EXPECT_EQ(r.view.messages, QStringList({QStringLiteral("KVR-2650 Viewer: ") + QString::fromUtf8(ids::kPlayingFileGone)}));
         EXPECT_EQ(r.transport.state(), ITransport::Stopped);
         EXPECT_EQ(r.transport.opened.size(), 1) << "no next row tried on a card that has gone";
         EXPECT_FALSE(r.view.enabled);

@@ -84,15 +84,15 @@ public:
     {
         switch (WhyNotPlayable(path)) {
         case PlayProblem::FileGone:
-            return QString::fromUtf8(kWhyFileGone);
+            return QString::fromUtf8(ids::kWhyFileGone);
         case PlayProblem::NotARecording:
-            return QString::fromUtf8(kWhyNotARecording);
+            return QString::fromUtf8(ids::kWhyNotARecording);
         case PlayProblem::Damaged:
-            return QString::fromUtf8(kWhyDamaged);
+            return QString::fromUtf8(ids::kWhyDamaged);
         case PlayProblem::NothingDecodable:
             break;
         }
-        return QString::fromUtf8(kWhyNothingDecodable);
+        return QString::fromUtf8(ids::kWhyNothingDecodable);
     }
     int32_t run() override { return engine() ? engine()->run() : kNotInitialised; }
     int32_t pause() override { return engine() ? engine()->pause() : kNotInitialised; }

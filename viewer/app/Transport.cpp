@@ -1,5 +1,7 @@
 #include "Transport.h"
 
+#include "ViewerIds.h"
+
 #include <algorithm>
 
 namespace drivora {
@@ -402,7 +404,7 @@ bool TransportController::openFileGone()
         return false;
     m_openPath.clear();
     ResetTransport(false);
-    m_view.message(QString::fromUtf8(kViewerCaption), QString::fromUtf8(kPlayingFileGone));
+    m_view.message(QString::fromUtf8(kViewerCaption), QString::fromUtf8(ids::kPlayingFileGone));
     return true;
 }
 

@@ -83,13 +83,6 @@ public:
 inline constexpr const char *kViewerCaption = "KVR-2650 Viewer";
 inline constexpr const char *kCannotOpenText = "동영상을 플레이 할 수 없습니다.(002)";
 inline constexpr const char *kCannotRunText = "동영상을 플레이 할 수 없습니다.(001)";
-// The second line of the message: why.
-inline constexpr const char *kPlayingFileGone =
-    "재생 중인 녹화 파일이 없어졌습니다. 카드가 빠졌거나 파일이 지워져 재생을 멈춥니다.";
-inline constexpr const char *kWhyFileGone = "파일이 없습니다. 카드가 빠졌거나 파일이 지워졌습니다.";
-inline constexpr const char *kWhyNotARecording = "녹화 파일이 아닙니다.";
-inline constexpr const char *kWhyDamaged = "녹화 파일이 손상되었습니다.";
-inline constexpr const char *kWhyNothingDecodable = "재생할 수 있는 영상도 소리도 없습니다.";
 
 // The main window's transport rules: playing a row, the buttons, keys and
 // menu items of playback, the 200 ms tick and the automatic advance.

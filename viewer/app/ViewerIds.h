@@ -172,6 +172,14 @@ inline constexpr const char *kSettingFolderTitle = "selec Folder";
 inline constexpr const char *kSettingCardNotWritten =
     "메모리 카드에 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치와 연결을 확인하거나 다른 드라이브를 선택해 "
     "주십시오.\n(%1)";
+// A playing recording whose file went away; why a recording cannot be
+// played (the second line of the message).
+inline constexpr const char *kPlayingFileGone =
+    "재생 중인 녹화 파일이 없어졌습니다. 카드가 빠졌거나 파일이 지워져 재생을 멈춥니다.";
+inline constexpr const char *kWhyFileGone = "파일이 없습니다. 카드가 빠졌거나 파일이 지워졌습니다.";
+inline constexpr const char *kWhyNotARecording = "녹화 파일이 아닙니다.";
+inline constexpr const char *kWhyDamaged = "녹화 파일이 손상되었습니다.";
+inline constexpr const char *kWhyNothingDecodable = "재생할 수 있는 영상도 소리도 없습니다.";
 inline constexpr const char *kNoPicturesNotice =
     "이 녹화의 영상은 표시할 수 없습니다(디코딩할 수 있는 화면이 없습니다).\n소리와 속도, G센서, 지도는 재생됩니다.";
 inline constexpr const char *kListNoRecordings = "녹화 파일이 없습니다.\n%1";
