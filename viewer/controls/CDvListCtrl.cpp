@@ -92,7 +92,7 @@ void CDvListCtrl::setup()
                                  QString::fromUtf8(ids::kListLengthHeader), QStringLiteral("    "), QString()});
     }
     // The list's width less its scroll bar.
-    const int widths[] = {34, 76, 62, 50, 44, 0, 0};
+    const int widths[] = {32, 74, 60, 50, 50, 0, 0};
     for (int c = 0; c < m_model->columnCount(); ++c)
         setColumnWidth(c, widths[c]);
     if (m_model->columnCount() == RecordingListModel::ColumnCount) {
