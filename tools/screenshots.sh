@@ -35,6 +35,8 @@ window main-window-playing online "$card"
 window main-window-rear online "$card" --view rear
 window main-window-both online "$card" --view all
 window main-window-1600x900 online "$card" --size 1600x900
+# The list: the open folder named above it, each recording's length.
+window list-folder-and-lengths online "$card"
 window map-no-connection offline "$card"
 window map-no-data online "$card/PARKING/PRK_20240315_093000_0.AVI"
 DRIVORA_NETWORK=online xvfb-run -a -s "-screen 0 1920x1080x24" "$viewer" "$card" --maximized \

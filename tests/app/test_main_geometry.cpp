@@ -59,7 +59,8 @@ TEST(MainGeometry, LayoutAtThreeSizes)
         EXPECT_EQ(l.close, QPoint(c.size.width() - 51, 9));
         EXPECT_EQ(l.play, QPoint(c.x0 + 100, c.control.top));
         EXPECT_EQ(l.speedGauge, QPoint(c.x0 + 592, c.control.top - 3));
-        EXPECT_EQ(l.list, Box({c.list.left, c.list.top + 34, c.list.right, c.list.bottom}));
+        EXPECT_EQ(l.listFolder, Box({c.list.left + 5, c.list.top + 34, c.list.right - 5, c.list.top + 54}));
+        EXPECT_EQ(l.list, Box({c.list.left, c.list.top + 56, c.list.right, c.list.bottom}));
         // The timeline's thumb travel is the graph's plot width.
         EXPECT_EQ(l.timeline.width() - 2 * 15, 12 * l.graphDivision);
     }

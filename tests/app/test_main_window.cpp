@@ -278,7 +278,9 @@ TEST_F(MainWindow, KeysWorkAfterAnyClickAndTheVideoTakesTheWholeScreen)
     window->command(ids::ViewFrontButton);
     press(Qt::Key_F11);
     EXPECT_TRUE(window->videoFullScreen());
-    EXPECT_TRUE(window->isFullScreen());
+    // The window's state as the window system reports it back (the geometry
+    // set for a screen without a window manager passes through "normal").
+    EXPECT_TRUE(WaitFor([&] { return window->isFullScreen(); }));
     QWidget *front = nullptr;
     for (QWidget *w : window->findChildren<QWidget *>(QStringLiteral("DvScreenWnd")))
         if (w->isVisible())
@@ -288,7 +290,7 @@ TEST_F(MainWindow, KeysWorkAfterAnyClickAndTheVideoTakesTheWholeScreen)
         << "as large as 16:9 allows";
     press(Qt::Key_Escape);
     EXPECT_FALSE(window->videoFullScreen());
-    EXPECT_FALSE(window->isFullScreen());
+    EXPECT_TRUE(WaitFor([&] { return !window->isFullScreen(); }));
     QTest::mouseDClick(front, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_TRUE(window->videoFullScreen());
     QTest::mouseDClick(front, Qt::LeftButton, {}, QPoint(20, 20));
@@ -947,4 +949,139 @@ TEST_F(MainWindow, ABreakInTheMiddleGoesOnToTheNextRow)
                 broken.filePath(QStringLiteral("DRIVE/REC_20240315_081530_0.AVI")));
     window->openPaths({broken.path()});
     EXPECT_TRUE(WaitFor([&] { return window->list()->currentRow() == 1; }));
+}
+
+namespace {
+
+class TwoCards final : public IVolumeSource {
+public:
+    QList<CardVolume> volumes() override
+    {
+        QList<CardVolume> list;
+        for (const QTemporaryDir *d : {&first, &second}) {
+            CardVolume v;
+            v.label = QStringLiteral("KVR-2650");
+            v.root = d->path();
+            v.device = QStringLiteral("/dev/null");
+            v.fileSystem = QStringLiteral("vfat");
+            v.removable = true;
+            list << v;
+        }
+        return list;
+    }
+    QTemporaryDir first, second;
+};
+
+} // namespace
+
+// What the viewer remembers comes back in the next window made with the same
+// config folder: its place and size, the channels shown, the last folder and
+// the settings' last drive; a place off every screen now comes back on one.
+TEST_F(MainWindow, ItsPlaceViewFolderAndDriveComeBackAfterARestart)
+{
+    CDrivoraViewerDlg::setScreenAreasForTesting({QRect(0, 0, 1920, 1040)});
+    const std::unique_ptr<void, void (*)(void *)> screens(this, [](void *) {
+        CDrivoraViewerDlg::setScreenAreasForTesting({});
+    });
+    TwoCards cards;
+    auto restart = [&] {
+        window->close();
+        window = std::make_unique<CDrivoraViewerDlg>();
+        window->setMessageBox(&messages);
+        window->settingsServices().volumes = &cards;
+        window->show();
+    };
+    window->settingsServices().volumes = &cards;
+    window->openPaths({card()});
+    window->command(ids::ViewAllButton);
+    window->setGeometry(120, 60, 1200, 800);
+    QString offered;
+    window->setSettingsRunner([&](CSettingDlg &dialog) {
+        dialog.chooseDrive(1);
+        return false; // cancelled: the drive chosen is still remembered
+    });
+    window->command(ids::Setting);
+    restart();
+
+    EXPECT_EQ(window->geometry(), QRect(120, 60, 1200, 800));
+    EXPECT_EQ(window->transport().viewMode(), TransportController::ViewAll);
+    EXPECT_TRUE(listedNames().isEmpty()) << "the folder opens only when nothing was given";
+    ASSERT_TRUE(window->reopenLastFolder());
+    EXPECT_EQ(listedNames().size(), 3);
+    EXPECT_EQ(window->folderShown(), card());
+    ASSERT_TRUE(WaitFor([&] { return window->transport().shownViewMode() == TransportController::ViewAll; }));
+    window->setSettingsRunner([&](CSettingDlg &dialog) {
+        offered = dialog.chosenDriveRoot();
+        return false;
+    });
+    window->command(ids::Setting);
+    EXPECT_EQ(offered, cards.second.path()) << "the last drive is chosen again";
+
+    // Maximised, from a place on a screen since unplugged: maximised again,
+    // and its normal place brought onto the screen there is.
+    window->setGeometry(2400, 100, 1100, 760);
+    window->showMaximized();
+    ASSERT_TRUE(WaitFor([&] { return window->isMaximized(); }));
+    restart();
+    EXPECT_TRUE(window->isMaximized());
+    EXPECT_EQ(window->normalGeometry(), QRect(820, 100, 1100, 760));
+
+    // A folder that has gone is not opened; nothing written has left the config folder.
+    const QStringList written = QDir(m_config.path()).entryList(QDir::Files);
+    EXPECT_EQ(written, QStringList({QStringLiteral("window.ini")}));
+    QTemporaryDir gone;
+    const QString goneFolder = gone.path();
+    window->openPaths({goneFolder});
+    restart();
+    gone.remove();
+    EXPECT_FALSE(window->reopenLastFolder());
+}
+
+// A recording that appears in the open folder shows in the list with its
+// length, with no call but the event loop; one that goes leaves it. The
+// playing one stays while it plays and goes when it ends. F5 reads the
+// folder again by hand.
+TEST_F(MainWindow, TheListFollowsItsFolderAndF5ReadsItAgain)
+{
+    QTemporaryDir folder;
+    QDir(folder.path()).mkpath(QStringLiteral("DRIVE"));
+    auto copy = [&](const char *name) {
+        const QString to = folder.filePath(QStringLiteral("DRIVE/") + QLatin1String(name));
+        EXPECT_TRUE(QFile::copy(card() + QStringLiteral("/DRIVE/") + QLatin1String(name), to));
+        return to;
+    };
+    // Long enough to be still playing while the folder changes around it.
+    const QString first = folder.filePath(QStringLiteral("DRIVE/REC_20240315_081530_0.AVI"));
+    testsupport::SmallRecording shape;
+    shape.fileName = "REC_20240315_081530_0.AVI";
+    shape.seconds = 8;
+    ASSERT_TRUE(testsupport::MakeRecording(first.toStdString(), shape));
+    window->openPaths({folder.path()});
+    ASSERT_EQ(listedNames(), QStringList({QStringLiteral("REC_20240315_081530_0.AVI")}));
+    EXPECT_EQ(window->folderShown(), folder.path());
+    EXPECT_TRUE(WaitFor([&] { return window->list()->rows()->cell(0, RecordingListModel::LengthColumn) == QLatin1String("0:08"); }));
+
+    const QString earlier = copy("REC_20240315_081500_0.AVI");
+    ASSERT_TRUE(WaitFor([&] { return listedNames().size() == 2; }));
+    EXPECT_EQ(listedNames().first(), QStringLiteral("REC_20240315_081500_0.AVI")) << "in time order";
+    EXPECT_EQ(window->list()->currentRow(), 1) << "the playing row stays the playing row";
+    EXPECT_EQ(window->transport().openFileName(), QStringLiteral("REC_20240315_081530_0.AVI"));
+    ASSERT_TRUE(QFile::remove(earlier));
+    ASSERT_TRUE(WaitFor([&] { return listedNames().size() == 1; }));
+    EXPECT_EQ(window->list()->currentRow(), 0);
+
+    // The playing recording goes: its row stays until it has played out.
+    ASSERT_TRUE(QFile::remove(first));
+    QTest::qWait(ids::kFolderSettleMs * 3);
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("REC_20240315_081530_0.AVI")}));
+    EXPECT_EQ(window->player().engine()->state(), EngineRunning) << "not yanked away mid-play";
+    EXPECT_TRUE(WaitFor([&] { return listedNames().isEmpty(); }, 20000)) << "gone once it ended";
+
+    // F5, with the folder no longer followed by itself.
+    QObject::disconnect(&window->folderWatch(), nullptr, window.get(), nullptr);
+    copy("REC_20240315_081500_0.AVI");
+    QTest::qWait(ids::kFolderSettleMs * 3);
+    EXPECT_TRUE(listedNames().isEmpty());
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("REC_20240315_081500_0.AVI")}));
 }

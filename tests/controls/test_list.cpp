@@ -46,7 +46,7 @@ TEST(RecordingList, RowColoursAndDrops)
     EXPECT_EQ(dropped.count(), 1);
     ASSERT_EQ(list.rows()->rowCount(), 4);
     EXPECT_EQ(list.rowPath(0), card.path() + QStringLiteral("/a/REC_20240315_081500_0.AVI"));
-    EXPECT_EQ(list.rows()->columnCount(), 6) << "headers from the interface texts";
+    EXPECT_EQ(list.rows()->columnCount(), 7) << "headers from the interface texts";
     EXPECT_FALSE(list.verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff);
 
     list.setCurrentRow(1);

@@ -196,6 +196,7 @@ CDrivoraViewerDlg::CDrivoraViewerDlg(QWidget *parent) : QWidget(parent, Qt::Wind
         const QRect s = screen->availableGeometry();
         move(s.left() + (s.width() - kMainMinWidth) / 2, s.top() + (s.height() - kMainMinHeight) / 2);
     }
+    setupRemembering();
     m_layoutReady = true;
     placeChildren();
 }
@@ -381,7 +382,13 @@ void CDrivoraViewerDlg::settings()
             CSettingDlg::Services services = m_settingsServices;
             services.messages = m_messages;
             CSettingDlg dialog(services, this);
-            return m_runSettings(dialog);
+            dialog.chooseDriveAt(m_state.drive); // the drive chosen last time, when offered
+            const bool saved = m_runSettings(dialog);
+            if (!dialog.chosenDriveRoot().isEmpty() && dialog.chosenDriveRoot() != m_state.drive) {
+                m_state.drive = dialog.chosenDriveRoot();
+                saveRememberedState();
+            }
+            return saved;
         },
         [this] {
             m_gauge->setMiles(ViewerOptions::instance().speedInMiles);
@@ -688,6 +695,8 @@ void CDrivoraViewerDlg::placeChildren()
         panel->setGeometry(l.mapPanel.rect());
     m_positionText->setGeometry(l.positionPanel.rect());
     m_listLabel->setGeometry(l.listLabel.rect());
+    if (m_folderName)
+        m_folderName->setGeometry(l.listFolder.rect());
     m_list->setGeometry(l.list.rect());
     m_fullScreenGround->setVisible(m_videoFullScreen);
     if (m_videoFullScreen) {
@@ -706,6 +715,7 @@ void CDrivoraViewerDlg::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeChildren();
+    stateChanged();
     // A paused still picture is drawn again at its new size.
     if (m_playerTransport && m_playerTransport->state() == ITransport::Paused)
         m_playerTransport->seek(m_playerTransport->positionMs());
@@ -898,6 +908,9 @@ void CDrivoraViewerDlg::keyPressEvent(QKeyEvent *event)
     case Qt::Key_F11:
         command(ids::MenuFullScreen);
         break;
+    case Qt::Key_F5:
+        command(ids::MenuRefreshList);
+        break;
     case Qt::Key_Escape:
         if (!m_videoFullScreen) {
             QWidget::keyPressEvent(event);
@@ -964,6 +977,7 @@ void CDrivoraViewerDlg::closeEvent(QCloseEvent *event)
     for (QWidget *w : findChildren<QWidget *>())
         if (w->isWindow())
             w->hide();
+    saveRememberedState();
     QWidget::closeEvent(event);
 }
 
@@ -998,6 +1012,9 @@ void CDrivoraViewerDlg::command(int id)
         break;
     case ids::MenuFullScreen:
         setVideoFullScreen(!m_videoFullScreen);
+        break;
+    case ids::MenuRefreshList:
+        refreshList();
         break;
     case ids::Capture:
         capture();
@@ -1146,6 +1163,7 @@ void CDrivoraViewerDlg::openPaths(const QStringList &paths)
     }
     m_list->fill(KindAll);
     afterFill(true);
+    followPaths(paths);
 }
 
 void CDrivoraViewerDlg::afterFill(bool playFirst)
@@ -1333,6 +1351,7 @@ void CDrivoraViewerDlg::setViewButtons(int mode)
     // Drawn at rest at once: the button just clicked was drawn released.
     for (int id : {ids::ViewFrontButton, ids::ViewRearButton, ids::ViewAllButton})
         m_buttons.value(id)->redrawNow();
+    stateChanged();
 }
 
 void CDrivoraViewerDlg::setRearAvailable(bool on)

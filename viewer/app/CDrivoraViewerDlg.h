@@ -2,6 +2,7 @@
 
 #include "MainWindowGeometry.h"
 #include "MapArea.h"
+#include "catalogue/FolderWatch.h"
 #include "catalogue/Impacts.h"
 #include "catalogue/Trips.h"
 #include "MessageBox.h"
@@ -10,6 +11,7 @@
 #include "controls/FramelessDrag.h"
 #include "report/ReportPrinter.h"
 #include "settings/CSettingDlg.h"
+#include "settings/ViewerState.h"
 #include "playback/PlayerFront.h"
 
 #include <QElapsedTimer>
@@ -112,6 +114,28 @@ public:
     // in, included.
     void keepInputWithTheWindow();
 
+    // What the viewer remembers from one run to the next (ViewerState, in
+    // the option file's folder): read when the window is made, saved when it
+    // changes and when the window closes. Runs that make a picture or a file
+    // and quit neither read nor write it (set before the window is made).
+    static void setRememberAcrossRuns(bool on);
+    // The screens' available areas, the primary first (tests: the screens of
+    // another desk; empty: the system's).
+    static void setScreenAreasForTesting(const QList<QRect> &areas);
+    const ViewerState &rememberedState() const { return m_state; }
+    // The last folder opened, when it is still there (nothing was given on
+    // the command line): true when it was opened.
+    bool reopenLastFolder();
+    // Saves what is remembered now; false (and a warning) when the file could
+    // not be written, the old one then being left as it was.
+    bool saveRememberedState();
+    // Reads the list again from the folders opened (F5; by itself when they
+    // change), the playing row staying the playing row.
+    void refreshList();
+    FolderWatch &folderWatch() { return m_folderWatch; }
+    // The folder named above the list, in full.
+    QString folderShown() const;
+
 signals:
     // An export's progress, once the dialog shows it: recordings read of all.
     void exportProgressed(int done, int total);
@@ -130,6 +154,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
@@ -214,6 +240,18 @@ private:
     bool m_channelButtonsShown = false;
 
     FramelessDrag m_frameDrag{this, {kMainMinWidth, kMainMinHeight}};
+
+    // Remembered from run to run, and the list that follows its folders.
+    void setupRemembering();
+    void stateChanged(); // saved once the changes settle
+    void followPaths(const QStringList &paths);
+    void leaveVanishedRow();
+    ViewerState m_state;
+    bool m_remembering = false;
+    QTimer m_stateSave;
+    FolderWatch m_folderWatch{ids::kFolderSettleMs};
+    QString m_keptVanished; // the playing row kept though its file has gone
+    QWidget *m_folderName = nullptr;
 };
 
 } // namespace drivora

@@ -117,7 +117,8 @@ MainLayout ComputeMainLayout(QSize client, int viewMode)
     l.eventButton = {a.left + 132, a.top + 6};
     l.normalButton = {a.left + 180, a.top + 6};
     l.parkingButton = {a.left + 228, a.top + 6};
-    l.list = Box::at(a.left, a.top + 34, a.width(), a.bottom - a.top - 34);
+    l.listFolder = Box::at(a.left + 5, a.top + 34, a.width() - 10, 20);
+    l.list = Box::at(a.left, a.top + 56, a.width(), a.bottom - a.top - 56);
     return l;
 }
 

@@ -53,6 +53,7 @@ struct MainLayout {
     Box mapPanel; // the map panel and both picture panels share it
     Box positionPanel;
     Box listLabel;
+    Box listFolder; // the open folder, named above the list
     QPoint allKindsButton, eventButton, normalButton, parkingButton;
     Box list;
 };

@@ -103,6 +103,13 @@ public:
     void DisableTransport();
     void UpdateTimeline();
     void SetViewMode(int mode);
+    // The channels to show once a recording plays (a remembered view mode):
+    // taken without a recording open; an unknown mode is ignored.
+    void presetViewMode(int mode)
+    {
+        if (mode >= ViewFront && mode <= ViewAll)
+            m_viewMode = mode;
+    }
 
     // Commands.
     void play();              // 1013

@@ -105,6 +105,7 @@ enum MenuCommand : int {
     MenuToStart = 32839,
     MenuToEnd = 32840,
     MenuFullScreen = 32841, // the video area on the whole screen
+    MenuRefreshList = 32842, // the list read again from its folders (F5)
 };
 
 // Private messages between windows.
@@ -155,6 +156,11 @@ inline constexpr int kTimelineTimer = 1;
 inline constexpr int kTimelineTimerMs = 200;
 inline constexpr int kZoomTimer = 100;
 inline constexpr int kZoomTimerMs = 40;
+// A burst of changes in the open folders gives one refresh once it has
+// settled this long; the window's place and size are saved this long after
+// they last changed.
+inline constexpr int kFolderSettleMs = 400;
+inline constexpr int kStateSaveDelayMs = 1000;
 
 // The system-menu item of the about box.
 inline constexpr int kAboutMenuItem = 16;
@@ -183,6 +189,9 @@ inline constexpr const char *kWhyNothingDecodable = "재생할 수 있는 영상
 inline constexpr const char *kNoPicturesNotice =
     "이 녹화의 영상은 표시할 수 없습니다(디코딩할 수 있는 화면이 없습니다).\n소리와 속도, G센서, 지도는 재생됩니다.";
 inline constexpr const char *kListNoRecordings = "녹화 파일이 없습니다.\n%1";
+inline constexpr const char *kListLengthHeader = "길이";
+inline constexpr const char *kListRefreshItem = "목록 새로 고침\tF5";
+inline constexpr const char *kStateNotSaved = "창 상태를 저장하지 못했습니다: %1";
 inline constexpr const char *kCardFull = "메모리 카드에 빈 공간이 없어 설정을 저장하지 못했습니다. 카드의 파일을 정리하거나 포맷한 뒤 다시 저장해 주십시오.\n(%1)";
 inline constexpr const char *kCardReadOnly = "메모리 카드가 쓰기 방지되어 있어 설정을 저장하지 못했습니다. 카드의 쓰기 방지 스위치를 확인해 주십시오.\n(%1)";
 inline constexpr const char *kCardGone = "메모리 카드가 빠졌거나 다시 연결되었습니다. 카드를 넣고 드라이브를 다시 선택해 주십시오.\n(%1)";

@@ -387,6 +387,11 @@ int main(int argc, char *argv[])
         return 0;
     }
     BuildOptionFilePath();
+    // A run that makes a picture or a file and quits starts as a first run
+    // would and leaves what the viewer remembers as it was.
+    for (const QCommandLineOption *made : {&o.shot, &o.screenShot, &o.print, &o.exportList, &o.firstPicture})
+        if (parser.isSet(*made))
+            CDrivoraViewerDlg::setRememberAcrossRuns(false);
     CDrivoraViewerDlg window;
     SystemConnectivity connectivity;
     WebMapArea map(window.mapHost(), connectivity);
@@ -414,6 +419,8 @@ int main(int argc, char *argv[])
     const QStringList paths = std::exchange(requests.front().paths, {});
     if (!paths.isEmpty())
         window.openPaths(paths);
+    else
+        window.reopenLastFolder(); // the card of last time, when it is still there
     if (parser.isSet(o.view)) {
         const QString view = parser.value(o.view);
         window.command(view == QLatin1String("rear") ? ids::ViewRearButton

@@ -2,6 +2,10 @@
 
 #include <QFont>
 
+#include <algorithm>
+#include <optional>
+#include <tuple>
+
 namespace drivora {
 
 RowColours ListRowColours(int row, int currentRow, bool selected)
@@ -15,7 +19,10 @@ RowColours ListRowColours(int row, int currentRow, bool selected)
     return {QColor(180, 180, 180), row % 2 == 0 ? QColor(70, 70, 70) : QColor(50, 50, 50)};
 }
 
-RecordingListModel::RecordingListModel(QObject *parent) : QAbstractTableModel(parent) {}
+RecordingListModel::RecordingListModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    connect(&m_lengthReader, &RecordingLengths::lengthRead, this, &RecordingListModel::setLength);
+}
 
 int RecordingListModel::rowCount(const QModelIndex &parent) const
 {
@@ -63,7 +70,32 @@ void RecordingListModel::setRows(std::vector<RecordingEntry> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_rowOfPath.clear();
+    QStringList unknown;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        m_rowOfPath.insert(m_rows[i].fullPath, int(i));
+        unknown << m_rows[i].fullPath; // again: a file still being written grows
+    }
     endResetModel();
+    m_lengthReader.request(unknown);
+}
+
+void RecordingListModel::setLength(const QString &fullPath, qint64 ms)
+{
+    const auto known = m_lengths.constFind(fullPath);
+    if (known != m_lengths.cend() && *known == ms)
+        return;
+    m_lengths.insert(fullPath, ms);
+    const int row = m_rowOfPath.value(fullPath, -1);
+    if (row >= 0)
+        emit dataChanged(index(row, LengthColumn), index(row, LengthColumn));
+}
+
+qint64 RecordingListModel::length(int row) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return -1;
+    return m_lengths.value(m_rows[size_t(row)].fullPath, -1);
 }
 
 QString RecordingListModel::cell(int row, int column) const
@@ -80,6 +112,8 @@ QString RecordingListModel::cell(int row, int column) const
         return e.timeText;
     case KindColumn:
         return e.kindLabel;
+    case LengthColumn:
+        return LengthText(m_lengths.value(e.fullPath, -1));
     case PathColumn:
         return e.fullPath;
     case FileNameColumn:
@@ -164,6 +198,48 @@ bool FillRecordingList(RecordingListModel &list, int filterKind)
     }
     list.updateScrollBar(list.parentMaximised());
     return true;
+}
+
+} // namespace drivora
+
+namespace drivora {
+
+ListRefresh RefreshedRows(std::vector<RecordingEntry> fresh, const RecordingEntry *marked, bool markedPlays)
+{
+    ListRefresh r;
+    r.rows = std::move(fresh);
+    if (!marked)
+        return r;
+    for (size_t i = 0; i < r.rows.size(); ++i)
+        if (r.rows[i].fullPath == marked->fullPath) {
+            r.currentRow = int(i);
+            return r;
+        }
+    if (!markedPlays)
+        return r;
+    // After the rows of the same or an earlier start, as a fill sorts them.
+    const auto at = std::upper_bound(r.rows.begin(), r.rows.end(), *marked,
+                                     [](const RecordingEntry &a, const RecordingEntry &b) {
+                                         return std::tie(a.dateText, a.timeText) < std::tie(b.dateText, b.timeText);
+                                     });
+    r.currentRow = int(at - r.rows.begin());
+    r.rows.insert(at, *marked);
+    r.keptVanished = true;
+    return r;
+}
+
+bool RefreshRecordingList(RecordingListModel &list, int filterKind, bool markedPlays)
+{
+    std::optional<RecordingEntry> marked;
+    const int current = list.currentRow();
+    if (current >= 0 && current < list.rowCount())
+        marked = list.entry(current);
+    ListRefresh r = RefreshedRows(FilteredSortedEntries(filterKind), marked ? &*marked : nullptr, markedPlays);
+    list.setCurrentRow(-1);
+    list.setRows(std::move(r.rows));
+    list.setCurrentRow(r.currentRow);
+    list.updateScrollBar(list.parentMaximised());
+    return r.keptVanished;
 }
 
 } // namespace drivora

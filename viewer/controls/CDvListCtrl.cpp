@@ -89,9 +89,10 @@ void CDvListCtrl::setup()
         UiStringLibrary strings;
         if (strings.load())
             m_model->setHeaders({strings.text(135), strings.text(136), strings.text(137), strings.text(138),
-                                 QStringLiteral("    "), QString()});
+                                 QString::fromUtf8(ids::kListLengthHeader), QStringLiteral("    "), QString()});
     }
-    const int widths[] = {40, 80, 80, 150, 0, 0};
+    // The list's width less its scroll bar.
+    const int widths[] = {32, 74, 60, 50, 50, 0, 0};
     for (int c = 0; c < m_model->columnCount(); ++c)
         setColumnWidth(c, widths[c]);
     if (m_model->columnCount() == RecordingListModel::ColumnCount) {
@@ -134,6 +135,26 @@ void CDvListCtrl::updateScrollBar(bool parentMaximised)
     verticalScrollBar()->setEnabled(m_model->verticalScrollEnabled());
 }
 
+bool CDvListCtrl::refresh(int filterKind, bool currentPlays)
+{
+    // The selection and the scroll place stay with their recordings.
+    const QModelIndexList chosen = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    const QString selected = chosen.isEmpty() ? QString() : m_model->rowPath(chosen.first().row());
+    const int scrolled = verticalScrollBar()->value();
+    const QWidget *top = window();
+    m_model->setParentMaximised(top && top->isMaximized());
+    const bool kept = RefreshRecordingList(*m_model, filterKind, currentPlays);
+    for (int row = 0; !selected.isEmpty() && row < m_model->rowCount(); ++row)
+        if (m_model->rowPath(row) == selected) {
+            QTableView::selectRow(row);
+            break;
+        }
+    verticalScrollBar()->setEnabled(m_model->verticalScrollEnabled());
+    verticalScrollBar()->setValue(scrolled);
+    viewport()->update();
+    return kept;
+}
+
 bool CDvListCtrl::fill(int filterKind)
 {
     const QWidget *top = window();
@@ -155,6 +176,7 @@ void CDvListCtrl::contextMenuEvent(QContextMenuEvent *event)
         QAction *action = menu.addAction(QString::fromUtf8(caption));
         connect(action, &QAction::triggered, this, [this, id = id] { emit kindCommand(id); });
     }
+    menu.addAction(QString::fromUtf8(ids::kListRefreshItem), this, [this] { emit refreshCommand(); });
     menu.addSeparator();
     const std::pair<const char *, int> exports[] = {{ids::kExportGpxSelected, ids::MenuExportGpxSelected},
                                                     {ids::kExportGpxAll, ids::MenuExportGpxAll},
@@ -192,6 +214,7 @@ void CDvListCtrl::dropEvent(QDropEvent *event)
 
 void CDvListCtrl::takeDroppedPaths(const QStringList &paths)
 {
+    m_takenPaths = paths;
     m_model->setRows({});
     ClearCatalogue();
     for (QString path : paths) {

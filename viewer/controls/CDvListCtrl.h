@@ -49,6 +49,12 @@ public:
     int findRow(const QString &fileName) const { return m_model->findRow(fileName); }
     void updateScrollBar(bool parentMaximised);
     bool fill(int filterKind);
+    // The rows read again from the catalogue after its folders changed, the
+    // marker and the selection kept on their recordings (RefreshRecordingList):
+    // true when the playing row was kept though its file has gone.
+    bool refresh(int filterKind, bool currentPlays);
+    // The paths of the last drop on the list.
+    QStringList takenPaths() const { return m_takenPaths; }
 
     // Takes a list of dropped paths as a drop would (tests and the drop
     // handler): replaces the catalogue and refills the list.
@@ -63,6 +69,7 @@ signals:
     void kindCommand(int commandId); // a filter chosen from the right-click menu
     void exportCommand(int commandId); // an export chosen from the right-click menu
     void recordingsDropped();        // the owner plays row 0 and refreshes the kind buttons
+    void refreshCommand();           // "refresh" chosen from the right-click menu
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -74,6 +81,7 @@ protected:
 private:
     RecordingListModel *m_model;
     QString m_emptyText;
+    QStringList m_takenPaths;
 };
 
 } // namespace drivora

@@ -461,4 +461,17 @@ void CSettingDlg::save()
     }
 }
 
+bool CSettingDlg::chooseDriveAt(const QString &root)
+{
+    if (root.isEmpty())
+        return false;
+    for (int i = 0; i < m_form.drives.size(); ++i)
+        if (m_form.drives[i].root == root) {
+            combo(ids::SettingDrive)->setCurrentIndex(i);
+            chooseDrive(i);
+            return true;
+        }
+    return false;
+}
+
 } // namespace drivora

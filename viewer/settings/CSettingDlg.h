@@ -37,6 +37,11 @@ public:
     const SettingsForm &form() const { return m_form; }
 
     void chooseDrive(int index);
+    // Chooses the drive mounted at `root` (the one chosen last time) when the
+    // list offers it; false when it does not.
+    bool chooseDriveAt(const QString &root);
+    // Where the chosen drive is mounted; empty when none is chosen.
+    QString chosenDriveRoot() const { return m_form.chosenDrive() ? m_form.chosenDrive()->root : QString(); }
     void save();
     void restoreDefaults();
     void formatDrive();

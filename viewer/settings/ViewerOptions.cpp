@@ -106,6 +106,11 @@ bool SaveWhole(const QString &path, const QByteArray &text)
 
 } // namespace
 
+bool WriteWholeConfigFile(const QString &path, const QByteArray &text)
+{
+    return SaveWhole(path, text);
+}
+
 bool WriteViewerOptions(const QString &path, const ViewerOptions &options)
 {
     return SaveWhole(path, "[DIRECTORY]\r\n"

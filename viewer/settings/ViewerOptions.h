@@ -34,6 +34,11 @@ bool ReadViewerOptions(const QString &path, ViewerOptions &options);
 // the file could not be written; the old file is then left as it was.
 bool WriteViewerOptions(const QString &path, const ViewerOptions &options);
 
+// A small file of the config folder written whole: aside, then renamed over
+// the old one (made with its folder when missing). False when it could not be
+// written; the old file is then left as it was and nothing is left aside.
+bool WriteWholeConfigFile(const QString &path, const QByteArray &text);
+
 // km/h to mph.
 constexpr double KmhToMph(double kmh)
 {
